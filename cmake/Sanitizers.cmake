@@ -1,0 +1,7 @@
+# ZARN_SANITIZE=ON builds everything with AddressSanitizer and UndefinedBehaviorSanitizer
+# (the debug preset does this).
+option(ZARN_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(ZARN_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

@@ -1,0 +1,62 @@
+#include "common/date_time.h"
+
+#include <cmath>
+
+namespace zarn {
+
+namespace {
+
+// Days from 1970-01-01 to the civil date (proleptic Gregorian), after H. Hinnant's algorithm.
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
+  z += 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const auto doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (month <= 2));
+}
+
+constexpr std::int64_t kDaysFrom1899To1970 = 25569;
+constexpr double kMsPerDay = 86400000.0;
+
+}  // namespace
+
+TDateTime EncodeDateTime(const CivilDateTime& c) {
+  const std::int64_t days = DaysFromCivil(c.year, static_cast<unsigned>(c.month),
+                                          static_cast<unsigned>(c.day)) + kDaysFrom1899To1970;
+  const double ms = ((c.hour * 60.0 + c.minute) * 60.0 + c.second) * 1000.0 + c.millisecond;
+  // Before the epoch the fraction still counts forward within the day.
+  return days >= 0 ? static_cast<double>(days) + ms / kMsPerDay
+                   : static_cast<double>(days) - ms / kMsPerDay;
+}
+
+CivilDateTime DecodeDateTime(TDateTime value) {
+  CivilDateTime c;
+  const double whole = std::trunc(value);
+  auto ms = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * kMsPerDay));
+  auto days = static_cast<std::int64_t>(whole);
+  if (ms >= static_cast<std::int64_t>(kMsPerDay)) {
+    ms -= static_cast<std::int64_t>(kMsPerDay);
+    days += value >= 0 ? 1 : -1;
+  }
+  CivilFromDays(days - kDaysFrom1899To1970, c.year, c.month, c.day);
+  c.millisecond = static_cast<int>(ms % 1000);
+  c.second = static_cast<int>(ms / 1000 % 60);
+  c.minute = static_cast<int>(ms / 60000 % 60);
+  c.hour = static_cast<int>(ms / 3600000);
+  return c;
+}
+
+}  // namespace zarn

@@ -1,0 +1,33 @@
+// The base of every exception the program raises. Errors carry one message text, shown or logged
+// as it stands; subclasses add the numbers that callers tell errors apart by.
+#pragma once
+
+#include <exception>
+#include <string>
+
+namespace zarn {
+
+class Exception : public std::exception {
+ public:
+  explicit Exception(std::string message) : message_(std::move(message)) {}
+
+  const std::string& Message() const noexcept { return message_; }
+  const char* what() const noexcept override { return message_.c_str(); }
+
+ private:
+  std::string message_;
+};
+
+// A settings-store read or write that failed ("Invalid data type for '...'", ...).
+class ERegistryException : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// A text that does not convert to the number or date asked for.
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+}  // namespace zarn

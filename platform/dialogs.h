@@ -1,0 +1,24 @@
+// Message boxes and the Yes/No question, with the Windows flag and answer numbers.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace zarn::platform {
+
+inline constexpr std::uint32_t kMbOk = 0x0;
+inline constexpr std::uint32_t kMbYesNo = 0x4;
+inline constexpr std::uint32_t kMbIconError = 0x10;
+inline constexpr std::uint32_t kMbIconQuestion = 0x20;
+inline constexpr std::uint32_t kMbIconWarning = 0x30;
+inline constexpr std::uint32_t kMbIconInformation = 0x40;
+inline constexpr std::uint32_t kMbDefButton2 = 0x100;
+
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// Shows a modal box owned by the main window; messages keep flowing while it is up.
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags);
+
+}  // namespace zarn::platform

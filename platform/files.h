@@ -1,0 +1,39 @@
+// Files and folders, as the program needs them. Paths are texts in the platform's form; the core
+// joins them with PathDelimiter().
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zarn::platform {
+
+char PathDelimiter();
+// True where file names ignore letter case (Windows): the program folder is then upper-cased.
+bool FileNamesIgnoreCase();
+
+// Full path of the running program's own executable file.
+std::string ExecutablePath();
+
+bool FileExists(std::string_view path);
+bool DirectoryExists(std::string_view path);
+// Creates one folder level; false when it cannot (the parent missing included).
+bool CreateFolder(std::string_view path);
+bool RemoveFolder(std::string_view path);
+// Deletes a file; a read-only file is refused, as on Windows, on both back ends.
+bool DeleteFile(std::string_view path);
+
+// The names (not paths) of the plain and read-only files directly in a folder: no folders, no
+// hidden or system files (on POSIX: no names beginning with ".", no special files).
+std::vector<std::string> ListPlainFiles(std::string_view folder);
+
+// Writes the bytes to the file, replacing it. On failure returns false and sets the system error.
+bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error);
+
+// Makes a file read-only or writable again (the Windows read-only attribute; on POSIX the owner's
+// write permission).
+bool SetReadOnly(std::string_view path, bool read_only);
+
+}  // namespace zarn::platform

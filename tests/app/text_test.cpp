@@ -1,0 +1,43 @@
+#include <gtest/gtest.h>
+
+#include "common/date_time.h"
+#include "common/text.h"
+
+namespace zarn {
+namespace {
+
+TEST(Text, CaseChangesTouchOnlyAsciiLetters) {
+  EXPECT_EQ(UpperAscii("c:\\zarn4\\\xe9"), "C:\\ZARN4\\\xe9");
+  EXPECT_EQ(LowerAscii("/RUN"), "/run");
+  EXPECT_TRUE(EqualsIgnoringCase("Files", "FILES"));
+  EXPECT_FALSE(EqualsIgnoringCase("File", "Files"));
+}
+
+TEST(Text, FormatMessageFillsPlaceholdersInOrder) {
+  EXPECT_EQ(FormatMessage("Invalid data type for '%s'", {"Last Web Update"}),
+            "Invalid data type for 'Last Web Update'");
+  EXPECT_EQ(FormatMessage("%s and %s", {"a"}), "a and %s");
+}
+
+TEST(DateTime, RoundTripsAcrossTheEpochAndLeapDays) {
+  const struct {
+    CivilDateTime civil;
+    double value;
+  } cases[] = {
+      {{1899, 12, 30, 0, 0, 0, 0}, 0.0},
+      {{1900, 1, 1, 12, 0, 0, 0}, 2.5},
+      {{2000, 2, 29, 6, 0, 0, 0}, 36585.25},
+      {{2026, 12, 7, 0, 0, 0, 0}, 46363.0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(EncodeDateTime(c.civil), c.value);
+    const CivilDateTime back = DecodeDateTime(c.value);
+    EXPECT_EQ(back.year, c.civil.year);
+    EXPECT_EQ(back.month, c.civil.month);
+    EXPECT_EQ(back.day, c.civil.day);
+    EXPECT_EQ(back.hour, c.civil.hour);
+  }
+}
+
+}  // namespace
+}  // namespace zarn
