@@ -14,6 +14,8 @@ class MessageLoop {
  public:
   // Removes and dispatches every waiting message; returns when the queue is empty.
   static void ProcessMessages();
+  // Removes and dispatches one waiting message, if any; true when it dispatched one.
+  static bool ProcessOneMessage();
   // True when a message is waiting, without removing it.
   static bool MessageWaiting();
   // Blocks until a message is waiting or timeout_ms has passed; true when a message is waiting.
