@@ -11,7 +11,7 @@ class StatusSink {
   virtual void ShowStatus(std::string_view text) = 0;
 
  protected:
-  ~StatusSink() = default;
+  virtual ~StatusSink() = default;
 };
 
 }  // namespace zarn

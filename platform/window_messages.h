@@ -20,7 +20,7 @@ class MessageTarget {
   virtual std::intptr_t HandleMessage(const WindowMessage& message) = 0;
 
  protected:
-  ~MessageTarget() = default;
+  virtual ~MessageTarget() = default;
 };
 
 inline constexpr std::uint32_t kWmDestroy = 0x0002;

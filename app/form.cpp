@@ -1,0 +1,38 @@
+#include "app/form.h"
+
+#include "platform/message_loop.h"
+
+namespace zarn {
+
+TForm::TForm(std::string_view caption, const WindowFactory& factory)
+    : window_(factory(caption, *this)),
+      window_proc_([this](const platform::WindowMessage& m) { return WndProc(m); }) {}
+
+TForm::WindowProc TForm::ReplaceWindowProc(WindowProc proc) {
+  WindowProc previous = std::move(window_proc_);
+  window_proc_ = std::move(proc);
+  return previous;
+}
+
+std::intptr_t TForm::HandleMessage(const platform::WindowMessage& message) {
+  // A copy, so that a procedure that replaces itself while it runs stays alive until it returns.
+  const WindowProc proc = window_proc_;
+  return proc(message);
+}
+
+std::intptr_t TForm::WndProc(const platform::WindowMessage& message) {
+  if (message.message == platform::kWmClose) {
+    Close();
+    return 0;
+  }
+  return window_->DefaultHandling(message);
+}
+
+void TForm::Close() {
+  if (!FormCloseQuery()) return;
+  FormClose();
+  Hide();
+  platform::MessageLoop::Quit();
+}
+
+}  // namespace zarn

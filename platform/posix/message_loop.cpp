@@ -1,0 +1,241 @@
+// The application's message queue on POSIX. Messages posted to windows, due timers and caught
+// signals are dispatched from ProcessMessages; waits block in poll until one of them is due.
+#include "platform/message_loop.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <deque>
+#include <limits>
+#include <map>
+#include <memory>
+
+#include "platform/posix/event_loop.h"
+#include "platform/process.h"
+
+namespace zarn::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct PostedMessage {
+  WindowId window;
+  WindowMessage message;
+};
+
+struct TimerEntry {
+  std::chrono::milliseconds interval;
+  Clock::time_point due;
+  std::shared_ptr<std::function<void()>> callback;
+};
+
+// The self-pipe that carries caught signal numbers from the handler to the loop.
+int g_signal_pipe[2] = {-1, -1};
+
+extern "C" void OnSignal(int signal_number) {
+  const int saved = errno;
+  const auto byte = static_cast<unsigned char>(signal_number);
+  [[maybe_unused]] const ssize_t n = ::write(g_signal_pipe[1], &byte, 1);
+  errno = saved;
+}
+
+// The process-wide queue. There is one application message queue per process, and all of it is
+// touched only from the main thread.
+class Loop {
+ public:
+  static Loop& Get() {
+    static Loop loop;
+    return loop;
+  }
+
+  WindowId Register(MessageTarget& target) {
+    const WindowId id = next_window_++;
+    windows_[id] = &target;
+    return id;
+  }
+
+  void Unregister(WindowId id) { windows_.erase(id); }
+
+  void Post(WindowId id, const WindowMessage& message) { queue_.push_back({id, message}); }
+
+  std::intptr_t Send(WindowId id, const WindowMessage& message) {
+    const auto it = windows_.find(id);
+    return it == windows_.end() ? 0 : it->second->HandleMessage(message);
+  }
+
+  void Watch(int signal_number, std::function<void()> handler) {
+    EnsureSignalPipe();
+    signal_handlers_[signal_number] = std::move(handler);
+    struct sigaction action{};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal_number, &action, nullptr);
+  }
+
+  std::uintptr_t AddTimer(std::uint32_t interval_ms, std::function<void()> callback) {
+    const std::uintptr_t id = next_timer_++;
+    const std::chrono::milliseconds interval(interval_ms);
+    timers_[id] = {interval, Clock::now() + interval,
+                   std::make_shared<std::function<void()>>(std::move(callback))};
+    return id;
+  }
+
+  void RemoveTimer(std::uintptr_t id) { timers_.erase(id); }
+
+  bool DispatchOne() {
+    DrainSignals();
+    if (!queue_.empty()) {
+      const PostedMessage posted = queue_.front();
+      queue_.pop_front();
+      Send(posted.window, posted.message);
+      return true;
+    }
+    // Timers come after posted messages, as timer messages do on Windows.
+    const auto now = Clock::now();
+    for (auto& [id, timer] : timers_) {
+      if (timer.due <= now) {
+        timer.due = now + timer.interval;
+        const auto callback = timer.callback;  // survives the timer's removal by its own callback
+        (*callback)();
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool Waiting() {
+    DrainSignals();
+    if (!queue_.empty()) return true;
+    const auto now = Clock::now();
+    for (const auto& entry : timers_) {
+      if (entry.second.due <= now) return true;
+    }
+    return false;
+  }
+
+  // Blocks in poll for the signal pipe, fd (when not -1) and the next timer, up to timeout_ms.
+  bool Wait(int fd, std::uint32_t timeout_ms) {
+    const auto deadline = timeout_ms == posix::kInfinite
+                              ? Clock::time_point::max()
+                              : Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+      if (Waiting()) return true;
+      const auto now = Clock::now();
+      if (now >= deadline) return false;
+      auto wake = deadline;
+      for (const auto& entry : timers_) wake = std::min(wake, entry.second.due);
+      int poll_ms = -1;
+      if (wake != Clock::time_point::max()) {
+        // Round up so that a timer is due when poll returns.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
+        poll_ms = static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max()));
+      }
+      std::array<pollfd, 2> fds{};
+      nfds_t count = 0;
+      if (g_signal_pipe[0] >= 0) fds[count++] = {g_signal_pipe[0], POLLIN, 0};
+      if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
+      const int ready = ::poll(fds.data(), count, poll_ms);
+      if (ready < 0 && errno != EINTR) return Waiting();
+      if (fd >= 0 && ready > 0 && fds[count - 1].revents != 0) return Waiting();
+    }
+  }
+
+  bool terminated = false;
+
+ private:
+  void EnsureSignalPipe() {
+    if (g_signal_pipe[0] >= 0) return;
+    if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_signal_pipe[0] = g_signal_pipe[1] = -1;
+  }
+
+  // Turns the signals caught since the last look into calls of their handlers, posted in order.
+  void DrainSignals() {
+    if (g_signal_pipe[0] < 0) return;
+    unsigned char buffer[64];
+    ssize_t n;
+    while ((n = ::read(g_signal_pipe[0], buffer, sizeof buffer)) > 0) {
+      for (ssize_t i = 0; i < n; ++i) {
+        const auto it = signal_handlers_.find(buffer[i]);
+        if (it != signal_handlers_.end()) it->second();
+      }
+    }
+  }
+
+  std::deque<PostedMessage> queue_;
+  std::map<WindowId, MessageTarget*> windows_;
+  std::map<std::uintptr_t, TimerEntry> timers_;
+  std::map<int, std::function<void()>> signal_handlers_;
+  WindowId next_window_ = 1;
+  std::uintptr_t next_timer_ = 1;
+};
+
+class LoopTimer final : public Timer {
+ public:
+  explicit LoopTimer(std::uintptr_t id) : id_(id) {}
+  ~LoopTimer() override { Loop::Get().RemoveTimer(id_); }
+
+ private:
+  std::uintptr_t id_;
+};
+
+}  // namespace
+
+namespace posix {
+
+WindowId RegisterWindow(MessageTarget& target) { return Loop::Get().Register(target); }
+void UnregisterWindow(WindowId id) { Loop::Get().Unregister(id); }
+void PostToWindow(WindowId id, const WindowMessage& message) { Loop::Get().Post(id, message); }
+std::intptr_t SendToWindow(WindowId id, const WindowMessage& message) {
+  return Loop::Get().Send(id, message);
+}
+void WatchSignal(int signal_number, std::function<void()> on_signal) {
+  Loop::Get().Watch(signal_number, std::move(on_signal));
+}
+bool WaitForMessageOrDescriptor(int fd, std::uint32_t timeout_ms) {
+  return Loop::Get().Wait(fd, timeout_ms);
+}
+
+}  // namespace posix
+
+void MessageLoop::ProcessMessages() {
+  while (Loop::Get().DispatchOne()) {
+  }
+}
+
+bool MessageLoop::ProcessOneMessage() { return Loop::Get().DispatchOne(); }
+
+bool MessageLoop::MessageWaiting() { return Loop::Get().Waiting(); }
+
+bool MessageLoop::WaitForMessage(std::uint32_t timeout_ms) {
+  return Loop::Get().Wait(-1, timeout_ms);
+}
+
+bool MessageLoop::WaitForMessageOrExit(const ChildProcess& process, std::uint32_t timeout_ms) {
+  return Loop::Get().Wait(static_cast<int>(process.WaitHandle()), timeout_ms);
+}
+
+void MessageLoop::Run() {
+  Loop& loop = Loop::Get();
+  while (!loop.terminated) {
+    ProcessMessages();
+    if (loop.terminated) break;
+    loop.Wait(-1, posix::kInfinite);
+  }
+}
+
+void MessageLoop::Quit() { Loop::Get().terminated = true; }
+
+bool MessageLoop::Terminated() { return Loop::Get().terminated; }
+
+std::unique_ptr<Timer> Timer::Start(std::uint32_t interval_ms, std::function<void()> callback) {
+  return std::make_unique<LoopTimer>(Loop::Get().AddTimer(interval_ms, std::move(callback)));
+}
+
+}  // namespace zarn::platform

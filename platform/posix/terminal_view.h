@@ -1,0 +1,36 @@
+// The window and the notification-area icon drawn on a terminal: one line on standard error that
+// shows the latest status while the icon is up, with a progress bar while the window is shown.
+// With no terminal nothing is drawn; the log file is the record.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zarn::platform::posix {
+
+class TerminalView {
+ public:
+  static TerminalView& Get();
+
+  void SetIconShown(bool shown);
+  void SetWindowShown(bool shown);
+  void SetStatus(std::string_view text);
+  void SetProgressVisible(bool visible);
+  void SetProgress(int position);
+  // Clears the line so that other output (a dialog) starts on a clean line.
+  void Clear();
+
+ private:
+  TerminalView();
+  void Redraw();
+
+  bool terminal_;
+  bool icon_shown_ = false;
+  bool window_shown_ = false;
+  bool progress_visible_ = false;
+  int progress_ = 0;
+  bool drawn_ = false;
+  std::string status_;
+};
+
+}  // namespace zarn::platform::posix
