@@ -1,0 +1,209 @@
+#include "net/ftp_client.h"
+
+#include <memory>
+
+#include "common/text.h"
+#include "net/integer_text.h"
+#include "net/net_exceptions.h"
+#include "net/streams.h"
+#include "platform/files.h"
+
+namespace zarn {
+
+namespace {
+
+// Sets the transfer's data connection for its lifetime and clears it on every path.
+class DataConnectionScope {
+ public:
+  DataConnectionScope(TTcpClient*& slot, TTcpClient* connection) : slot_(slot) {
+    slot_ = connection;
+  }
+  ~DataConnectionScope() { slot_ = nullptr; }
+  DataConnectionScope(const DataConnectionScope&) = delete;
+  DataConnectionScope& operator=(const DataConnectionScope&) = delete;
+
+ private:
+  TTcpClient*& slot_;
+};
+
+std::vector<std::string> SplitAt(std::string_view text, char separator) {
+  std::vector<std::string> fields;
+  for (;;) {
+    const auto at = text.find(separator);
+    fields.emplace_back(text.substr(0, at));
+    if (at == std::string_view::npos) break;
+    text.remove_prefix(at + 1);
+  }
+  return fields;
+}
+
+}  // namespace
+
+TFtpClient::~TFtpClient() = default;
+
+void TFtpClient::SetTransferType(TFtpTransferType type) {
+  if (type == transfer_type_ || data_connection_ != nullptr) return;
+  transfer_type_ = type;
+  if (socket_.HandleAllocated()) SendTypeCommand();
+}
+
+void TFtpClient::Connect(bool auto_login) {
+  try {
+    TTcpClient::Connect();
+    ReadReply({220});
+    if (auto_login) Login();
+  } catch (...) {
+    try {
+      Disconnect();
+    } catch (...) {
+      // The failure that ended the connect is the one to report.
+    }
+    throw;
+  }
+}
+
+void TFtpClient::Login() {
+  if (SendCommand("user " + User, {230, 331}) == 331) SendCommand("pass " + Password, {230});
+  SendTypeCommand();
+  if (SendCommand("syst", {200, 215, 500}) == 500) {
+    system_description_ = "Unknown";
+  } else {
+    system_description_ = ReplyText.size() > 3 ? ReplyText.substr(3) : std::string();
+  }
+}
+
+void TFtpClient::SendTypeCommand() {
+  SendCommand(transfer_type_ == TFtpTransferType::ftBinary ? "type I" : "type A", {200});
+}
+
+void TFtpClient::ChangeDir(const std::string& directory) {
+  SendCommand("CWD " + directory, {250});
+}
+
+void TFtpClient::ChangeDirUp() {
+  SendCommand("CDUP", {250});
+}
+
+std::vector<std::string> TFtpClient::SplitListing(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  std::vector<std::string> lines;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t start = i;
+    while (i < text.size() && text[i] != '\r' && text[i] != '\n') ++i;
+    lines.emplace_back(text.substr(start, i - start));
+    if (i < text.size() && text[i] == '\r') ++i;
+    if (i < text.size() && text[i] == '\n') ++i;
+  }
+  return lines;
+}
+
+void TFtpClient::List(std::vector<std::string>& dest, const std::string& specifier, bool details) {
+  TMemoryStream listing(kMaxListingSize,
+                        "Listing larger than " + std::to_string(kMaxListingSize) + " bytes.");
+  const std::string command = (details ? "list " : "nlst ") + specifier;
+  Transfer(std::string(Trim(command)), listing, Direction::kReceive);
+  dest = SplitListing(listing.Bytes());
+}
+
+void TFtpClient::Get(const std::string& remote_name, const std::string& local_path,
+                     bool can_overwrite) {
+  if (!can_overwrite && platform::FileExists(local_path)) throw ENetFTPFileAlreadyExists();
+  TFileStream file(local_path, TFileStream::Mode::kCreate);
+  Get(remote_name, file);
+  file.Close();
+}
+
+void TFtpClient::Get(const std::string& remote_name, TStream& dest) {
+  Transfer("retr " + remote_name, dest, Direction::kReceive);
+}
+
+void TFtpClient::Put(TStream& source, const std::string& remote_name, bool append) {
+  std::string command;
+  if (remote_name.empty()) {
+    command = "STOU ";
+  } else {
+    command = (append ? "APPE " : "STOR ") + remote_name;
+  }
+  Transfer(command, source, Direction::kSend);
+}
+
+void TFtpClient::Quit() {
+  if (!IsConnected()) return;
+  try {
+    WriteLine("Quit");
+  } catch (...) {
+    Disconnect();
+    throw;
+  }
+  Disconnect();
+}
+
+void TFtpClient::Abort() {
+  if (IsConnected()) WriteLine("ABOR");
+  if (data_connection_ != nullptr) data_connection_->Disconnect();
+}
+
+TFtpClient::PassiveAddress TFtpClient::RequestPassiveAddress() {
+  SendCommand("PASV", {227});
+  const std::string_view line = Trim(ReplyText);
+  std::string_view kept;
+  const auto open = line.find('(');
+  const auto close = line.find(')');
+  if (open != std::string_view::npos && close != std::string_view::npos) {
+    kept = close > open ? line.substr(open + 1, close - open - 1) : std::string_view();
+  } else {
+    const auto blank = line.rfind(' ');
+    kept = blank == std::string_view::npos ? line : line.substr(blank + 1);
+  }
+  std::vector<std::string> fields = SplitAt(kept, ',');
+  fields.resize(std::max<std::size_t>(fields.size(), 6));
+  PassiveAddress result;
+  result.host = fields[0] + "." + fields[1] + "." + fields[2] + "." + fields[3];
+  const std::int64_t high = TextToInteger(fields[4]);
+  const std::int64_t low = TextToInteger(fields[5]);
+  const std::int64_t port = high * 256 + low;
+  // A port outside the TCP range would otherwise be cut to 16 bits and reach a port that the
+  // server never announced.
+  if (port <= 0 || port > 65535) throw ENetProtocolReplyError(ReplyCode, ReplyText);
+  result.port = static_cast<int>(port);
+  return result;
+}
+
+void TFtpClient::Transfer(const std::string& command, TStream& stream, Direction direction) {
+  const PassiveAddress passive = RequestPassiveAddress();
+  announced_data_host_ = passive.host;
+  WriteLine(command);
+  {
+    auto data = std::make_unique<TTcpClient>();
+    const DataConnectionScope scope(data_connection_, data.get());
+    data->OnWorkBegin = OnWorkBegin;
+    data->OnWork = OnWork;
+    data->OnWorkEnd = OnWorkEnd;
+    data->Host = socket_.PeerAddress();
+    data->Port = passive.port;
+    try {
+      data->Connect();
+      if (direction == Direction::kReceive) {
+        ReadReply({125, 150});
+        data->ReadToStream(stream);
+      } else {
+        ReadReply({110, 125, 150});
+        try {
+          data->WriteFromStream(stream, false);
+        } catch (const ENetSocketError& error) {
+          // A data socket closed under the upload: the transfer has ended, and the server's
+          // reply on the control connection says how.
+          if (error.ErrorCode() != 10038) throw;
+        }
+      }
+      data->Disconnect();
+    } catch (...) {
+      data->Disconnect();
+      throw;
+    }
+  }
+  if (ReadReply({225, 226, 250, 426}) == 426) ReadReply({226});
+}
+
+}  // namespace zarn

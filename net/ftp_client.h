@@ -1,0 +1,84 @@
+// A blocking FTP client over one control connection, with passive data connections for listings,
+// downloads and uploads. Replies are consumed strictly in order: a reply no step read stays in the
+// stream and is taken by the next step that reads one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/tcp_client.h"
+
+namespace zarn {
+
+class TStream;
+
+enum class TFtpTransferType : std::uint8_t { ftBinary, ftASCII };
+
+class TFtpClient : public TTcpClient {
+ public:
+  // A listing may hold at most this many bytes; a larger one ends with ENetLimitExceeded.
+  static constexpr std::size_t kMaxListingSize = 64 * 1024 * 1024;
+
+  TFtpClient() { Port = 21; }
+  ~TFtpClient() override;
+
+  std::string User;
+  std::string Password;
+  // Transfers always open their data connection from the client (passive mode); the setting is
+  // kept for callers that set it.
+  bool Passive = false;
+
+  TFtpTransferType TransferType() const { return transfer_type_; }
+  // Stores a different type unless a transfer is running, and sends the type command at once
+  // when the control connection is open.
+  void SetTransferType(TFtpTransferType type);
+
+  // The "syst" reply from its fourth character on, or "Unknown" when the server answered 500.
+  const std::string& SystemDescription() const { return system_description_; }
+  // The data host announced by the last passive-mode reply. Data connections go to the control
+  // connection's peer whatever it says, so that a server cannot aim the client at another host.
+  const std::string& AnnouncedDataHost() const { return announced_data_host_; }
+
+  // Connects, reads the greeting (220) and, with auto_login, logs in. Any failure closes the
+  // control connection before the exception goes on.
+  void Connect(bool auto_login = true);
+  void ChangeDir(const std::string& directory);  // "CWD " + directory, 250
+  void ChangeDirUp();                            // "CDUP", 250
+  // Replaces dest by the lines of the listing ("nlst " or, with details, "list " + specifier).
+  void List(std::vector<std::string>& dest, const std::string& specifier, bool details);
+  // Downloads into a local file: ENetFTPFileAlreadyExists when it exists and can_overwrite is
+  // false, EFCreateError when it cannot be created; a failed transfer leaves the file as far as
+  // it got.
+  void Get(const std::string& remote_name, const std::string& local_path, bool can_overwrite);
+  void Get(const std::string& remote_name, TStream& dest);
+  // Uploads the stream from its position: "STOR ", "APPE " with append, "STOU " for no name.
+  void Put(TStream& source, const std::string& remote_name, bool append = false);
+  // Sends "Quit" and closes, without reading the answer; nothing when already closed.
+  void Quit();
+  // Sends "ABOR" without reading a reply and closes a running transfer's data connection.
+  void Abort();
+
+  // The lines of a listing text: a line ends at CR LF, LF or a lone CR; the text ends at its
+  // first NUL.
+  static std::vector<std::string> SplitListing(std::string_view text);
+
+ private:
+  struct PassiveAddress {
+    std::string host;
+    int port = 0;
+  };
+  enum class Direction { kReceive, kSend };
+
+  void Login();
+  void SendTypeCommand();
+  PassiveAddress RequestPassiveAddress();
+  void Transfer(const std::string& command, TStream& stream, Direction direction);
+
+  TFtpTransferType transfer_type_ = TFtpTransferType::ftBinary;
+  std::string system_description_;
+  std::string announced_data_host_;
+  TTcpClient* data_connection_ = nullptr;
+};
+
+}  // namespace zarn

@@ -1,0 +1,223 @@
+#include "net/tcp_connection.h"
+
+#include <algorithm>
+
+#include "common/text.h"
+#include "net/integer_text.h"
+#include "net/message_pump_base.h"
+#include "net/net_exceptions.h"
+#include "net/streams.h"
+
+namespace zarn {
+
+namespace {
+
+constexpr int kErrorShutdown = 10058;
+
+// Closes a progress bracket on every path, so that a failed transfer does not leave the nesting
+// of its work mode open.
+class WorkBracket {
+ public:
+  explicit WorkBracket(std::function<void()> end) : end_(std::move(end)) {}
+  ~WorkBracket() { end_(); }
+  WorkBracket(const WorkBracket&) = delete;
+  WorkBracket& operator=(const WorkBracket&) = delete;
+
+ private:
+  std::function<void()> end_;
+};
+
+}  // namespace
+
+TTcpConnection::~TTcpConnection() {
+  // Going away closes the socket quietly: handlers of a dying component are not called.
+  OnDisconnected = nullptr;
+  OnStatus = nullptr;
+  socket_.CloseHandle();
+}
+
+bool TTcpConnection::IsConnected() {
+  CheckClosed(false, false);
+  return socket_.HandleAllocated();
+}
+
+void TTcpConnection::CloseConnection() {
+  if (!socket_.HandleAllocated()) return;
+  DoStatus(TNetStatus::statusDisconnecting, socket_.PeerAddress());
+  socket_.CloseHandle(true);
+  closed_ = true;
+  DoStatus(TNetStatus::statusDisconnected);
+  if (OnDisconnected) OnDisconnected(*this);
+}
+
+void TTcpConnection::CheckClosed(bool raise, bool ignore_buffer) {
+  if (!closed_ && socket_.HandleAllocated()) return;
+  if (socket_.HandleAllocated()) CloseConnection();
+  if (raise && (buffer_.empty() || ignore_buffer)) throw ENetConnClosedGracefully();
+}
+
+void TTcpConnection::ResetState() {
+  socket_.Reset();
+  buffer_.clear();
+  closed_ = false;
+}
+
+std::size_t TTcpConnection::ReadFromSocket(bool raise, int timeout_ms, char* destination,
+                                           std::size_t size, bool into_buffer) {
+  CheckClosed(raise, false);
+  if (!socket_.HandleAllocated()) return 0;
+  if (destination == nullptr) {
+    scratch_.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
+    destination = scratch_.data();
+    size = scratch_.size();
+  }
+  if (!socket_.WaitReadable(timeout_ms)) return 0;
+  std::size_t count = 0;
+  const int error = socket_.Receive(destination, size, count);
+  if (error == 0 && count == 0) closed_ = true;
+  if (error == kErrorShutdown) {
+    count = 0;
+    CloseConnection();
+    if (buffer_.empty()) throw ENetSocketError(kErrorShutdown);
+  } else if (error != 0) {
+    throw ENetSocketError(error);
+  }
+  if (into_buffer) {
+    buffer_.append(destination, count);
+  } else {
+    DoWork(TWorkMode::workRead, static_cast<std::int64_t>(count));
+  }
+  CheckClosed(raise, false);
+  return count;
+}
+
+std::string TTcpConnection::ReadLine(std::string_view terminator, int timeout_ms) {
+  const bool default_terminator = terminator.empty();
+  if (default_terminator) terminator = "\n";
+  std::size_t found;
+  for (;;) {
+    found = buffer_.empty() ? std::string::npos : buffer_.find(terminator);
+    // One byte more than the limit leaves room for the CR of a CR LF line end.
+    if (std::min(found, buffer_.size()) > kMaxLineLength + 1) {
+      CloseConnection();
+      buffer_.clear();
+      throw ENetLimitExceeded("Line longer than " + std::to_string(kMaxLineLength) + " bytes.");
+    }
+    if (found != std::string::npos) break;
+    CheckClosed(true, true);
+    if (ReadFromSocket(true, timeout_ms, nullptr, 0, true) == 0) return {};
+  }
+  const std::size_t taken = found + terminator.size();
+  std::string line = buffer_.substr(0, found);
+  buffer_.erase(0, taken);
+  DoWork(TWorkMode::workRead, static_cast<std::int64_t>(taken));
+  if (default_terminator && !line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+std::string TTcpConnection::ReadNonEmptyLine() {
+  for (;;) {
+    const std::string line = ReadLine();
+    const std::string_view trimmed = Trim(line);
+    if (!trimmed.empty()) return std::string(trimmed);
+  }
+}
+
+std::int16_t TTcpConnection::ReadReply(TReplyCodes accepted) {
+  ReplyLines.clear();
+  ReplyLines.push_back(ReadNonEmptyLine());
+  const std::string first = ReplyLines.front();
+  if (first.size() > 3 && first[3] == '-') {
+    const std::string end_marker = first.substr(0, 3) + " ";
+    for (;;) {
+      ReplyLines.push_back(ReadNonEmptyLine());
+      const std::string& line = ReplyLines.back();
+      if (line.size() < 4 || EqualsIgnoringCase(line.substr(0, 4), end_marker)) break;
+    }
+  }
+  ReplyText = ReplyLines.back();
+  const std::string_view text = ReplyText;
+  if (EqualsIgnoringCase(text.substr(0, 3), "+OK")) {
+    ReplyCode = 1;
+  } else if (EqualsIgnoringCase(text.substr(0, 4), "-ERR")) {
+    ReplyCode = 0;
+  } else {
+    ReplyCode = static_cast<std::int16_t>(ParseInteger(text.substr(0, 3)).value_or(0));
+  }
+  return CheckReply(ReplyCode, accepted);
+}
+
+std::int16_t TTcpConnection::CheckReply(std::int16_t code, TReplyCodes accepted) {
+  if (accepted.size() != 0 && std::find(accepted.begin(), accepted.end(), code) == accepted.end()) {
+    throw ENetProtocolReplyError(ReplyCode, ReplyText);
+  }
+  return code;
+}
+
+std::int16_t TTcpConnection::SendCommand(const std::string& text, TReplyCodes accepted) {
+  if (!text.empty()) WriteLine(text);
+  return ReadReply(accepted);
+}
+
+void TTcpConnection::WriteText(std::string_view text) {
+  if (!text.empty()) WriteBytes(text.data(), text.size());
+}
+
+void TTcpConnection::WriteLine(std::string_view text) {
+  std::string line(text);
+  line += "\r\n";
+  WriteText(line);
+}
+
+void TTcpConnection::WriteBytes(const char* bytes, std::size_t count) {
+  if (count == 0) return;
+  CheckClosed(true, true);
+  while (count > 0) {
+    std::size_t sent = 0;
+    const int error = socket_.Send(bytes, count, sent);
+    TMessagePumpBase::PumpIfDue(false, false);
+    if (error == 0 && sent == 0) closed_ = true;
+    CheckClosed(true, false);
+    if (error == kErrorShutdown) {
+      CloseConnection();
+      throw ENetSocketError(kErrorShutdown);
+    }
+    if (error != 0) throw ENetSocketError(error);
+    DoWork(TWorkMode::workWrite, static_cast<std::int64_t>(sent));
+    bytes += sent;
+    count -= sent;
+  }
+}
+
+void TTcpConnection::WriteFromStream(TStream& stream, bool from_start) {
+  if (from_start) stream.Seek(0);
+  std::int64_t remaining = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
+  DoWorkBegin(TWorkMode::workWrite, remaining);
+  WorkBracket bracket([this] { DoWorkEnd(TWorkMode::workWrite); });
+  const auto chunk_size = static_cast<std::size_t>(std::max(SendBufferSize, 1));
+  std::vector<char> chunk(chunk_size);
+  while (remaining > 0) {
+    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(remaining, chunk_size));
+    const std::size_t got = stream.Read(chunk.data(), wanted);
+    if (got == 0) throw ENetNoDataToRead();
+    WriteBytes(chunk.data(), got);
+    remaining -= static_cast<std::int64_t>(got);
+  }
+}
+
+void TTcpConnection::ReadToStream(TStream& stream) {
+  DoWorkBegin(TWorkMode::workRead, 0);
+  WorkBracket bracket([this] { DoWorkEnd(TWorkMode::workRead); });
+  if (!buffer_.empty()) {
+    stream.Write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+  scratch_.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
+  while (socket_.HandleAllocated()) {
+    const std::size_t count =
+        ReadFromSocket(false, kInfiniteTimeout, scratch_.data(), scratch_.size(), false);
+    if (count > 0) stream.Write(scratch_.data(), count);
+  }
+}
+
+}  // namespace zarn

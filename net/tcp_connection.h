@@ -1,0 +1,93 @@
+// A TCP connection: a socket, a receive buffer, line and numbered-reply reading, line and stream
+// writing, status reports and the disconnect event. All calls block the calling thread; waits for
+// data pump window messages between slices when a message pump is registered.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "net/net_component.h"
+#include "net/socket_handle.h"
+#include "net/socket_stack.h"
+
+namespace zarn {
+
+class TStream;
+
+// The reply codes a step accepts; an empty list accepts every code.
+using TReplyCodes = std::initializer_list<int>;
+
+class TTcpConnection : public TNetComponent {
+ public:
+  // A reply or text line may hold at most this many bytes before its line end; a longer one
+  // closes the connection and raises ENetLimitExceeded.
+  static constexpr std::size_t kMaxLineLength = 64 * 1024;
+
+  TTcpConnection() = default;
+  ~TTcpConnection() override;
+
+  int RecvBufferSize = 32768;  // the most bytes one receive call reads
+  int SendBufferSize = 32768;  // the chunk size of stream sends
+
+  // The last reply: all its lines, its last line and its code.
+  std::vector<std::string> ReplyLines;
+  std::string ReplyText;
+  std::int16_t ReplyCode = 0;
+
+  TNotifyEvent OnDisconnected;
+
+  // Reports whether the socket is open, after closing it when a read or send has seen the peer
+  // close. It does not probe the socket.
+  bool IsConnected();
+  void Disconnect() { CloseConnection(); }
+  // When open: the disconnecting status, close, the disconnected status and OnDisconnected.
+  void CloseConnection();
+  // When the peer closed or the socket is gone: closes it, then raises ENetConnClosedGracefully
+  // when raise is true and the receive buffer is empty (or ignore_buffer is true).
+  void CheckClosed(bool raise, bool ignore_buffer);
+
+  // One wait and one receive into destination (size bytes), or into the receive scratch when
+  // destination is null; into_buffer appends what arrived to the receive buffer. Returns the byte
+  // count, 0 when the wait timed out or the connection is closed.
+  std::size_t ReadFromSocket(bool raise, int timeout_ms, char* destination, std::size_t size,
+                             bool into_buffer);
+  // A line up to the terminator (LF when empty; a CR before the LF is dropped too). A read that
+  // timed out gives an empty line.
+  std::string ReadLine(std::string_view terminator = {}, int timeout_ms = kInfiniteTimeout);
+  // Skips lines that are empty once blanks and control characters are trimmed from both ends.
+  std::string ReadNonEmptyLine();
+  // Reads one reply, single- or multi-line, and checks its code against accepted.
+  std::int16_t ReadReply(TReplyCodes accepted = {});
+  // ENetProtocolReplyError (ReplyText, ReplyCode) when code is not accepted.
+  std::int16_t CheckReply(std::int16_t code, TReplyCodes accepted);
+  // Writes the line (when text is not empty) and reads the reply.
+  std::int16_t SendCommand(const std::string& text, TReplyCodes accepted = {});
+
+  void WriteText(std::string_view text);
+  void WriteLine(std::string_view text);
+  void WriteBytes(const char* bytes, std::size_t count);
+  // Sends the stream from its position (from its start with from_start) to its end in chunks of
+  // SendBufferSize.
+  void WriteFromStream(TStream& stream, bool from_start);
+  // Copies everything that arrives into the stream until the peer closes the connection.
+  void ReadToStream(TStream& stream);
+
+  TSocketHandle& Socket() { return socket_; }
+  const std::string& ReceiveBuffer() const { return buffer_; }
+
+ protected:
+  void ResetState();
+
+  TSocketHandle socket_;
+
+ private:
+  std::string buffer_;
+  std::vector<char> scratch_;
+  bool closed_ = false;
+};
+
+}  // namespace zarn

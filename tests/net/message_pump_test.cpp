@@ -1,0 +1,107 @@
+// The message pump: when the socket layer calls it, how waits are sliced, and that it pumps only
+// on the main thread.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "net/message_pump_base.h"
+#include "net/tcp_client.h"
+#include "tests/support/scripted_ftp_server.h"
+
+namespace zarn::test {
+namespace {
+
+class CountingPump : public TMessagePumpBase {
+ public:
+  void Pump() override { ++calls; }
+  int calls = 0;
+};
+
+TEST(MessagePump, PumpIfDueHonoursItsSettings) {
+  const struct {
+    bool active, only_when_idle, idle, override_idle;
+    int calls;
+  } cases[] = {
+      {true, true, false, false, 0},  {true, true, true, false, 1},  {true, true, false, true, 1},
+      {true, false, false, false, 1}, {false, false, true, true, 0},
+  };
+  for (const auto& c : cases) {
+    CountingPump pump;
+    pump.Active = c.active;
+    pump.OnlyWhenIdle = c.only_when_idle;
+    TMessagePumpBase::PumpIfDue(c.idle, c.override_idle);
+    EXPECT_EQ(pump.calls, c.calls);
+  }
+}
+
+TEST(MessagePump, LatestPumpIsRegisteredAndEitherDestructionClears) {
+  EXPECT_EQ(TMessagePumpBase::Global(), nullptr);
+  CountingPump first;
+  {
+    CountingPump second;
+    EXPECT_EQ(TMessagePumpBase::Global(), &second);
+  }
+  EXPECT_EQ(TMessagePumpBase::Global(), nullptr);
+}
+
+TEST(MessagePump, NeverPumpsOffTheMainThread) {
+  CountingPump pump;
+  pump.OnlyWhenIdle = false;
+  std::thread([] { TMessagePumpBase::PumpIfDue(true, true); }).join();
+  EXPECT_EQ(pump.calls, 0);
+}
+
+// A reply that arrives after delay_ms, read with the given pump settings: how often the pump ran.
+int PumpCallsWhileAwaitingReply(bool active, bool only_when_idle, int delay_ms) {
+  ScriptedFtpServer server({Pause(delay_ms), Send("220 late\r\n")});
+  TTcpClient client;
+  client.Host = "127.0.0.1";
+  client.Port = server.Port();
+  client.Connect();
+  CountingPump pump;
+  pump.IdleTimeOut = 500;
+  pump.Active = active;
+  pump.OnlyWhenIdle = only_when_idle;
+  client.ReadReply({220});
+  client.Disconnect();
+  return pump.calls;
+}
+
+TEST(MessagePump, WaitsAreSlicedWhileActive) {
+  // A reply after 1200 ms with 500 ms slices: two idle slices, then one that finds data.
+  const struct {
+    const char* name;
+    bool active, only_when_idle;
+    int min_calls, max_calls;
+  } cases[] = {
+      {"every slice pumps", true, false, 3, 4},
+      {"only idle slices pump", true, true, 2, 3},
+      {"an inactive pump never runs", false, false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int calls = PumpCallsWhileAwaitingReply(c.active, c.only_when_idle, 1200);
+    EXPECT_GE(calls, c.min_calls);
+    EXPECT_LE(calls, c.max_calls);
+  }
+}
+
+TEST(MessagePump, FiniteWaitsTakeTheRemainderFirstAndNeverOverrun) {
+  ScriptedFtpServer server({Pause(2000)});
+  TTcpClient client;
+  client.Host = "127.0.0.1";
+  client.Port = server.Port();
+  client.Connect();
+  CountingPump pump;
+  pump.IdleTimeOut = 300;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(client.Socket().WaitReadable(700));  // 100 ms, then two slices of 300 ms
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(pump.calls, 3);
+  EXPECT_GE(elapsed, std::chrono::milliseconds(690));
+  client.Disconnect();
+}
+
+}  // namespace
+}  // namespace zarn::test
