@@ -5,8 +5,9 @@
 #include <chrono>
 #include <thread>
 
-#include "net/message_pump_base.h"
+#include "net/message_pump.h"
 #include "net/tcp_client.h"
+#include "platform/message_loop.h"
 #include "tests/support/scripted_ftp_server.h"
 
 namespace zarn::test {
@@ -101,6 +102,37 @@ TEST(MessagePump, FiniteWaitsTakeTheRemainderFirstAndNeverOverrun) {
   EXPECT_EQ(pump.calls, 3);
   EXPECT_GE(elapsed, std::chrono::milliseconds(690));
   client.Disconnect();
+}
+
+TEST(MessagePump, WindowMessagesRunWhileAReplyIsAwaited) {
+  // A timer of 100 ms stands for the window's messages; the reply comes after 1200 ms.
+  const struct {
+    const char* name;
+    bool active;
+    int min_ticks, max_ticks;
+  } cases[] = {
+      {"the main window's settings dispatch within every 500 ms slice", true, 2, 4},
+      {"an inactive pump dispatches nothing", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::MessageLoop::ProcessMessages();
+    ScriptedFtpServer server({Pause(1200), Send("220 late\r\n")});
+    TTcpClient client;
+    client.Host = "127.0.0.1";
+    client.Port = server.Port();
+    client.Connect();
+    TMessagePump pump;
+    pump.IdleTimeOut = 500;
+    pump.OnlyWhenIdle = false;
+    pump.Active = c.active;
+    int ticks = 0;
+    const auto timer = platform::Timer::Start(100, [&] { ++ticks; });
+    client.ReadReply({220});
+    EXPECT_GE(ticks, c.min_ticks);
+    EXPECT_LE(ticks, c.max_ticks);
+    client.Disconnect();
+  }
 }
 
 }  // namespace
