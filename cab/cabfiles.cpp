@@ -1,0 +1,232 @@
+#include "cab/cabfiles.h"
+
+#include "cab/cabinet_callbacks.h"
+#include "cab/stored_names.h"
+#include "platform/file_handles.h"
+#include "platform/file_names.h"
+#include "platform/file_times.h"
+#include "platform/files.h"
+
+namespace zarn {
+
+namespace {
+
+// The component whose file is being written: set at each copy-file notification and read by the
+// write callback, which the library calls without any user value. One per process, so only one
+// extraction may run at a time.
+TCABFile* g_progress_target = nullptr;
+
+TDateTime DosDateTime(std::uint16_t date, std::uint16_t time) {
+  CivilDateTime civil;
+  civil.year = 1980 + (date >> 9);
+  civil.month = (date >> 5) & 0x0f;
+  civil.day = date & 0x1f;
+  civil.hour = time >> 11;
+  civil.minute = (time >> 5) & 0x3f;
+  civil.second = (time & 0x1f) * 2;
+  return EncodeDateTime(civil);
+}
+
+}  // namespace
+
+TCABFile::TCABFile() = default;
+
+TCABFile::~TCABFile() {
+  if (g_progress_target == this) g_progress_target = nullptr;
+}
+
+bool TCABFile::ExtractAll() {
+  mode_ = Mode::kAllFiles;
+  return ExtractFiles() == 0;
+}
+
+bool TCABFile::ListContents() {
+  mode_ = Mode::kList;
+  CABFileContents.Items().clear();
+  const bool listed = ExtractFiles() == 0;
+  mode_ = Mode::kAllFiles;
+  return listed;
+}
+
+int TCABFile::ExtractFiles() {
+  std::uint32_t error = 0;
+  // A missing or unreadable cabinet fails before the library is loaded.
+  const platform::FileHandle probe =
+      platform::OpenFileHandle(CABFile, platform::FileAccess::kRead, error);
+  if (probe == platform::kInvalidFileHandle) return -1;
+  platform::CloseFileHandle(probe, error);
+
+  const auto library = platform::LoadCabinetLibrary();
+  if (!library) return -1;
+  platform::CabinetErrorRecord record;
+  const auto context = library->Create(CabinetFileCallbacks(), record);
+  if (!context) return -1;
+
+  bool is_cabinet = false;
+  const platform::FileHandle file =
+      platform::OpenFileHandle(CABFile, platform::FileAccess::kRead, error);
+  if (file != platform::kInvalidFileHandle) {
+    platform::CabinetInfo info;
+    is_cabinet = context->IsCabinet(file, info);
+    platform::CloseFileHandle(file, error);
+  }
+
+  int result = -1;
+  if (is_cabinet) {
+    const char delimiter = platform::PathDelimiter();
+    const std::string name = NamePart(CABFile, delimiter);
+    const std::string folder =
+        FolderPart(platform::ExpandFileName(CABFile), delimiter) + delimiter;
+    refused_ = false;
+    open_output_ = 0;
+    unfinished_path_.clear();
+    const bool copied = context->Copy(name.c_str(), folder.c_str(), 0, &Notify, this);
+    DiscardUnfinishedFile();
+    result = copied && !refused_ ? 0 : -1;
+  }
+  const bool destroyed = context->Destroy();
+  return destroyed && result == 0 ? 0 : -1;
+}
+
+std::intptr_t TCABFile::Notify(platform::CabinetNotificationType type,
+                               platform::CabinetNotification* notification) {
+  auto* self = static_cast<TCABFile*>(notification->user);
+  switch (type) {
+    case platform::CabinetNotificationType::kCopyFile:
+      return self->mode_ == Mode::kList ? self->ListFile(*notification)
+                                        : self->CopyFile(*notification);
+    case platform::CabinetNotificationType::kCloseFileInfo:
+      return self->CloseFile(*notification);
+    default:
+      return 0;  // the library goes on with its default behaviour
+  }
+}
+
+std::intptr_t TCABFile::CopyFile(const platform::CabinetNotification& notification) {
+  const std::string stored = notification.name != nullptr ? notification.name : "";
+  current_name_ = stored;
+  bytes_written_ = 0;
+  current_size_ = notification.size;
+  g_progress_target = this;
+
+  if (!IsSafeStoredName(stored)) {
+    refused_ = true;
+    return 0;
+  }
+  const char delimiter = platform::PathDelimiter();
+  const std::string relative = LocalStoredName(stored, delimiter);
+  std::string base = TargetPath;
+  std::string folder;
+  if (!base.empty()) {
+    if (base.back() != delimiter) base += delimiter;
+    folder = base + FolderPart(relative, delimiter);
+  } else {
+    folder = platform::ExpandFileName(FolderPart(relative, delimiter));
+  }
+  if (LeadsThroughLink(base, relative)) {
+    refused_ = true;
+    return 0;
+  }
+  // One level only: a name two missing levels deep fails at the create below.
+  if (!platform::DirectoryExists(folder)) platform::CreateFolder(folder);
+
+  const std::string target = base + relative;
+  bool allow = true;
+  if (platform::FileExists(target)) {
+    if (OnOverWriteFile) OnOverWriteFile(*this, target, allow);
+    if (allow) platform::DeleteFile(target);
+  }
+  if (!allow) return 0;  // the library skips the file; the existing one stays
+
+  std::uint32_t error = 0;
+  const platform::FileHandle output = platform::CreateFileHandle(target, error);
+  if (output != platform::kInvalidFileHandle) {
+    open_output_ = output;
+    unfinished_path_ = target;
+  }
+  return output;  // -1 aborts the whole copy
+}
+
+std::intptr_t TCABFile::CloseFile(const platform::CabinetNotification& notification) {
+  std::uint32_t error = 0;
+  platform::SetLastWriteTimeFromDos(notification.handle, notification.date, notification.time,
+                                    error);
+  const bool closed = platform::CloseFileHandle(notification.handle, error);
+  if (notification.handle == open_output_) open_output_ = 0;
+  if (!closed) {
+    // The system may have lost written data: the file is discarded and the copy fails.
+    cab_callbacks::ShowSystemError(error);
+    return -1;
+  }
+  unfinished_path_.clear();
+  return 1;
+}
+
+std::intptr_t TCABFile::ListFile(const platform::CabinetNotification& notification) {
+  const std::string stored = notification.name != nullptr ? notification.name : "";
+  TCABFileEntry entry;
+  entry.Name = NamePart(stored, '\\');
+  entry.RelPath = FolderPart(stored, '\\');
+  entry.Size = notification.size;
+  entry.Date = DosDateTime(notification.date, notification.time);
+  CABFileContents.Items().push_back(std::move(entry));
+  return 0;  // nothing is written
+}
+
+bool TCABFile::LeadsThroughLink(const std::string& base, const std::string& relative) const {
+  const char delimiter = platform::PathDelimiter();
+  for (std::size_t end = relative.find(delimiter);; end = relative.find(delimiter, end + 1)) {
+    if (platform::IsLink(base + relative.substr(0, end))) return true;
+    if (end == std::string::npos) return false;
+  }
+}
+
+void TCABFile::DiscardUnfinishedFile() {
+  std::uint32_t error = 0;
+  if (open_output_ != 0) {
+    platform::CloseFileHandle(open_output_, error);
+    open_output_ = 0;
+  }
+  if (!unfinished_path_.empty()) {
+    platform::DeleteFile(unfinished_path_);
+    unfinished_path_.clear();
+  }
+}
+
+unsigned TCABFile::WriteCallback(std::intptr_t file, void* buffer, unsigned count) {
+  std::uint32_t error = 0;
+  const std::uint32_t written = platform::WriteFileHandle(file, buffer, count, error);
+  if (TCABFile* target = g_progress_target) {
+    target->bytes_written_ =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(target->bytes_written_) + count);
+    if (target->OnDecompressProgress) {
+      target->OnDecompressProgress(*target, target->current_name_, target->bytes_written_,
+                                   target->current_size_);
+    }
+  }
+  if (written == static_cast<std::uint32_t>(-1)) cab_callbacks::ShowSystemError(error);
+  return written;
+}
+
+int TCABFile::CloseCallback(std::intptr_t file) {
+  // The library closing an output file itself (on a failed copy) leaves nothing for the
+  // component to close.
+  if (TCABFile* target = g_progress_target; target != nullptr && target->open_output_ == file) {
+    target->open_output_ = 0;
+  }
+  std::uint32_t error = 0;
+  if (!platform::CloseFileHandle(file, error)) {
+    cab_callbacks::ShowSystemError(error);
+    return -1;
+  }
+  return 0;
+}
+
+const platform::CabinetCallbacks& CabinetFileCallbacks() {
+  static const platform::CabinetCallbacks callbacks{
+      cab_callbacks::Alloc, cab_callbacks::Free,  cab_callbacks::Open,  cab_callbacks::Read,
+      TCABFile::WriteCallback, TCABFile::CloseCallback, cab_callbacks::Seek};
+  return callbacks;
+}
+
+}  // namespace zarn

@@ -1,0 +1,53 @@
+#include "cab/cabinet_callbacks.h"
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/dialogs.h"
+#include "platform/file_handles.h"
+
+namespace zarn::cab_callbacks {
+
+namespace {
+
+// The longest message text the box shows, as the system's message table would give it.
+constexpr std::size_t kMaxMessageLength = 1025;
+
+}  // namespace
+
+void* Alloc(unsigned long size) { return std::malloc(size); }
+
+void Free(void* block) { std::free(block); }
+
+std::intptr_t Open(char* name, int flags, int /*mode*/) {
+  const int low = flags & 3;
+  const auto access = low == 0   ? platform::FileAccess::kRead
+                      : low == 1 ? platform::FileAccess::kWrite
+                                 : platform::FileAccess::kReadWrite;
+  std::uint32_t error = 0;
+  return platform::OpenFileHandle(name, access, error);
+}
+
+unsigned Read(std::intptr_t file, void* buffer, unsigned count) {
+  std::uint32_t error = 0;
+  return platform::ReadFileHandle(file, buffer, count, error);
+}
+
+long Seek(std::intptr_t file, long distance, int origin) {
+  std::uint32_t error = 0;
+  const std::int64_t position =
+      platform::SeekFileHandle(file, distance, static_cast<platform::SeekOrigin>(origin), error);
+  if (position < 0) {
+    ShowSystemError(error);
+    return -1;
+  }
+  return static_cast<long>(position);
+}
+
+void ShowSystemError(std::uint32_t error) {
+  std::string text = platform::SystemErrorText(error);
+  if (text.size() > kMaxMessageLength) text.resize(kMaxMessageLength);
+  platform::ShowMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning);
+}
+
+}  // namespace zarn::cab_callbacks

@@ -1,0 +1,26 @@
+// Names as a cabinet stores them ("folder\file.ext") and the checks that keep an untrusted
+// cabinet from writing anywhere but below the target folder.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zarn {
+
+// True when the stored name may be written below a target folder: it is not empty, not absolute,
+// carries no drive or other colon, and none of its components is empty, made of dots and blanks
+// only (".."), ends in a dot or blank (which Windows strips, turning ".. " into ".."), or names a
+// DOS device ("CON", "NUL", "COM1", ... with any extension), which would write to the device.
+bool IsSafeStoredName(std::string_view name);
+
+// The stored name with both "\" and "/" turned into the platform's delimiter.
+std::string LocalStoredName(std::string_view name, char delimiter);
+
+// The folder part of a path (everything before the last "/" or delimiter, without it); empty for
+// a plain name.
+std::string FolderPart(std::string_view path, char delimiter);
+
+// The name part of a path (everything after the last "/" or delimiter).
+std::string NamePart(std::string_view path, char delimiter);
+
+}  // namespace zarn
