@@ -75,8 +75,7 @@ int TCABFile::ExtractFiles() {
   if (is_cabinet) {
     const char delimiter = platform::PathDelimiter();
     const std::string name = NamePart(CABFile, delimiter);
-    const std::string folder =
-        FolderPart(platform::ExpandFileName(CABFile), delimiter) + delimiter;
+    const std::string folder = FolderPart(platform::ExpandFileName(CABFile), delimiter) + delimiter;
     refused_ = false;
     open_output_ = 0;
     unfinished_path_.clear();
@@ -224,7 +223,7 @@ int TCABFile::CloseCallback(std::intptr_t file) {
 
 const platform::CabinetCallbacks& CabinetFileCallbacks() {
   static const platform::CabinetCallbacks callbacks{
-      cab_callbacks::Alloc, cab_callbacks::Free,  cab_callbacks::Open,  cab_callbacks::Read,
+      cab_callbacks::Alloc,    cab_callbacks::Free,     cab_callbacks::Open, cab_callbacks::Read,
       TCABFile::WriteCallback, TCABFile::CloseCallback, cab_callbacks::Seek};
   return callbacks;
 }

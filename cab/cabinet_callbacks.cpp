@@ -15,9 +15,13 @@ constexpr std::size_t kMaxMessageLength = 1025;
 
 }  // namespace
 
-void* Alloc(unsigned long size) { return std::malloc(size); }
+void* Alloc(unsigned long size) {
+  return std::malloc(size);
+}
 
-void Free(void* block) { std::free(block); }
+void Free(void* block) {
+  std::free(block);
+}
 
 std::intptr_t Open(char* name, int flags, int /*mode*/) {
   const int low = flags & 3;

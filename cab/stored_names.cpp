@@ -8,7 +8,9 @@ namespace zarn {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 bool IsDeviceName(std::string_view component) {
   // Windows opens the device whatever extension follows, and ignores blanks before it.

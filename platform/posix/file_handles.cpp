@@ -30,23 +30,31 @@ FileHandle Opened(int fd, std::uint32_t& error) {
   return fd;
 }
 
-int Fd(FileHandle file) { return static_cast<int>(file); }
+int Fd(FileHandle file) {
+  return static_cast<int>(file);
+}
 
 }  // namespace
 
 FileHandle OpenFileHandle(std::string_view path, FileAccess access, std::uint32_t& error) {
   int flags = O_CLOEXEC;
   switch (access) {
-    case FileAccess::kRead: flags |= O_RDONLY; break;
-    case FileAccess::kWrite: flags |= O_WRONLY; break;
-    case FileAccess::kReadWrite: flags |= O_RDWR; break;
+    case FileAccess::kRead:
+      flags |= O_RDONLY;
+      break;
+    case FileAccess::kWrite:
+      flags |= O_WRONLY;
+      break;
+    case FileAccess::kReadWrite:
+      flags |= O_RDWR;
+      break;
   }
   return Opened(::open(std::string(path).c_str(), flags), error);
 }
 
 FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error) {
-  return Opened(::open(std::string(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW |
-                                                      O_CLOEXEC, 0666),
+  return Opened(::open(std::string(path).c_str(),
+                       O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666),
                 error);
 }
 
@@ -87,7 +95,7 @@ std::uint32_t WriteFileHandle(FileHandle file, const void* buffer, std::uint32_t
 
 std::int64_t SeekFileHandle(FileHandle file, std::int64_t distance, SeekOrigin origin,
                             std::uint32_t& error) {
-  const int whence = origin == SeekOrigin::kBegin   ? SEEK_SET
+  const int whence = origin == SeekOrigin::kBegin ? SEEK_SET
                      : origin == SeekOrigin::kEnd ? SEEK_END
                                                   : SEEK_CUR;
   const off_t position = ::lseek(Fd(file), static_cast<off_t>(distance), whence);

@@ -42,7 +42,7 @@ std::string ExpandFileName(std::string_view path) {
 }
 
 bool IsLink(std::string_view path) {
-  struct stat info{};
+  struct stat info {};
   return ::lstat(std::string(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
 }
 

@@ -11,7 +11,9 @@ namespace zarn::platform {
 
 namespace {
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeapYear(int year) {
+  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month) {
   static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -55,7 +57,7 @@ bool SetLastWriteTimeFromDos(FileHandle file, std::uint16_t dos_date, std::uint1
 }
 
 std::optional<std::int64_t> LastWriteTimeSeconds(std::string_view path) {
-  struct stat info{};
+  struct stat info {};
   if (::stat(std::string(path).c_str(), &info) != 0) return std::nullopt;
   return static_cast<std::int64_t>(info.st_mtim.tv_sec);
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace zarn::test {
+namespace zarn::testing {
 
 namespace {
 
@@ -113,4 +113,4 @@ std::size_t FirstDataOffset(const std::string& cabinet) {
   return Get32(cabinet, kHeaderSize) + kDataHeaderSize;
 }
 
-}  // namespace zarn::test
+}  // namespace zarn::testing

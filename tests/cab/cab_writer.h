@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-namespace zarn::test {
+namespace zarn::testing {
 
 struct CabEntry {
   std::string name;  // as stored, "\" between folders
   std::string data;
-  std::uint16_t date = (39 << 9) | (5 << 5) | 17;  // 2019-05-17
+  std::uint16_t date = (39 << 9) | (5 << 5) | 17;    // 2019-05-17
   std::uint16_t time = (13 << 11) | (45 << 5) | 15;  // 13:45:30
   std::uint16_t attributes = 0x20;
 };
@@ -25,4 +25,4 @@ std::string BuildCabinet(const std::vector<CabEntry>& entries,
 // The offset of the first data block's data in a cabinet without reserved space.
 std::size_t FirstDataOffset(const std::string& cabinet);
 
-}  // namespace zarn::test
+}  // namespace zarn::testing

@@ -1,0 +1,54 @@
+#include "tests/cab/cab_scratch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+namespace zarn::testing {
+
+std::string CabFixture(const std::string& name) {
+  return (std::filesystem::path(ZARN_BINARY_DIR) / "cab-fixtures" / name).make_preferred().string();
+}
+
+ScratchFolder::ScratchFolder() {
+  static std::atomic<int> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  path_ = std::filesystem::temp_directory_path() /
+          ("zarn-cab-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  std::filesystem::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ScratchFolder::operator/(const std::string& relative) const {
+  return (path_ / relative).make_preferred().string();
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ListTree(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    names.push_back(std::filesystem::relative(entry.path(), folder).generic_string());
+  }
+  std::sort(names.begin(), names.end());
+  std::ostringstream out;
+  for (const auto& name : names) out << name << "\n";
+  return out.str();
+}
+
+}  // namespace zarn::testing

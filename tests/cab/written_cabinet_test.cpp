@@ -1,0 +1,198 @@
+// Extraction of cabinets made by the test's own writer: several folders, stored attributes, odd
+// dates, hostile names and damaged data.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cab/cabfiles.h"
+#include "platform/file_times.h"
+#include "tests/cab/cab_scratch.h"
+#include "tests/cab/cab_writer.h"
+
+namespace zarn {
+namespace {
+
+using testing::BuildCabinet;
+using testing::CabEntry;
+using testing::CabFixture;
+using testing::FolderLayout;
+using testing::ListTree;
+using testing::ReadWholeFile;
+using testing::ScratchFolder;
+using testing::WriteBytes;
+
+// A scratch folder holding a cabinet ("in.cab") and the extraction's target ("target").
+struct Extraction {
+  ScratchFolder scratch;
+  TCABFile cab;
+  bool result = false;
+
+  explicit Extraction(const std::string& cabinet_bytes) {
+    WriteBytes(scratch / "in.cab", cabinet_bytes);
+    std::filesystem::create_directory(scratch / "target");
+    cab.CABFile = scratch / "in.cab";
+    cab.TargetPath = scratch / "target";
+    result = cab.ExtractAll();
+  }
+  std::string Target(const std::string& name) const { return scratch / ("target/" + name); }
+  std::string Tree() const { return ListTree(scratch.Path()); }
+};
+
+TEST(WrittenCabinet, FilesInSeveralFoldersComeOutWhole) {
+  for (const auto layout : {FolderLayout::kOneFolder, FolderLayout::kFolderPerFile}) {
+    const std::string big(100000, 'x');
+    Extraction run(BuildCabinet({{"a.txt", "first"}, {"b.bin", big}, {"c.txt", "third"}}, layout));
+    ASSERT_TRUE(run.result);
+    EXPECT_EQ(ReadWholeFile(run.Target("a.txt")), "first");
+    EXPECT_EQ(ReadWholeFile(run.Target("b.bin")), big);
+    EXPECT_EQ(ReadWholeFile(run.Target("c.txt")), "third");
+  }
+}
+
+TEST(WrittenCabinet, StoredAttributesAreNotApplied) {
+  CabEntry entry{"locked.txt", "data"};
+  entry.attributes = 0x01 | 0x02 | 0x04 | 0x20;  // read-only, hidden, system, archive
+  Extraction run(BuildCabinet({entry}));
+  ASSERT_TRUE(run.result);
+  const auto perms = std::filesystem::status(run.Target("locked.txt")).permissions();
+  EXPECT_NE(perms & std::filesystem::perms::owner_write, std::filesystem::perms::none);
+}
+
+TEST(WrittenCabinet, StoredDateAndTimeBecomeTheLastWriteTimeAsUtc) {
+  struct Case {
+    std::uint16_t date, time;
+    std::int64_t expected;
+  };
+  const std::vector<Case> cases = {
+      {(0 << 9) | (1 << 5) | 1, 0, 315532800},                              // 1980-01-01 00:00:00
+      {(20 << 9) | (2 << 5) | 29, (23 << 11) | (59 << 5) | 29, 951868798},  // 2000-02-29 23:59:58
+      {(44 << 9) | (12 << 5) | 31, (12 << 11), 1735646400},                 // 2024-12-31 12:00:00
+  };
+  for (const auto& c : cases) {
+    CabEntry entry{"dated.txt", "x"};
+    entry.date = c.date;
+    entry.time = c.time;
+    Extraction run(BuildCabinet({entry}));
+    ASSERT_TRUE(run.result);
+    EXPECT_EQ(platform::LastWriteTimeSeconds(run.Target("dated.txt")), c.expected) << c.expected;
+  }
+}
+
+// Names that must never be written: each sits between two harmless files, which are still
+// extracted, and the extraction reports failure.
+TEST(WrittenCabinet, HostileNamesAreRefusedAndNothingLandsOutsideTheTarget) {
+  const std::vector<std::string> hostile = {
+      "..\\escaped.txt",
+      "../escaped.txt",
+      "sub\\..\\..\\escaped.txt",
+      "sub\\..\\inside.txt",
+      "\\escaped.txt",
+      "/escaped.txt",
+      "C:escaped.txt",
+      "C:\\escaped.txt",
+      "\\\\server\\share\\escaped.txt",
+      "..",
+      ".",
+      "..\\",
+      "sub\\\\double.txt",
+      "trailing.",
+      "sub\\.. \\escaped.txt",
+      "NUL",
+      "com1.txt",
+      "Lpt9",
+      "aux .log",
+      "stream.txt:hidden",
+  };
+  for (const auto& name : hostile) {
+    SCOPED_TRACE(name);
+    Extraction run(BuildCabinet({{"before.txt", "1"}, {name, "evil"}, {"after.txt", "2"}}));
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(run.Tree(), "in.cab\ntarget\ntarget/after.txt\ntarget/before.txt\n");
+  }
+}
+
+TEST(WrittenCabinet, AbsoluteNameOfAPlaceOutsideIsRefused) {
+  ScratchFolder outside;
+  const std::string name = outside / "escaped.txt";
+  Extraction run(BuildCabinet({{name, "evil"}}));
+  EXPECT_FALSE(run.result);
+  EXPECT_EQ(ListTree(outside.Path()), "");
+}
+
+TEST(WrittenCabinet, LinksInsideTheTargetAreNotFollowed) {
+  ScratchFolder outside;
+  WriteBytes(outside / "victim.txt", "keep me");
+  struct Case {
+    std::string label, link, points_to, stored;
+  };
+  const std::vector<Case> cases = {
+      {"folder link", "out", outside.Path(), "out\\escaped.txt"},
+      {"file link", "hello.txt", outside / "victim.txt", "hello.txt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    ScratchFolder scratch;
+    const std::string cabinet = scratch / "in.cab";
+    WriteBytes(cabinet, BuildCabinet({{c.stored, "evil"}}));
+    std::error_code error;
+    std::filesystem::create_symlink(c.points_to, scratch / ("target/" + c.link), error);
+    if (error) {
+      std::filesystem::create_directory(scratch / "target");
+      std::filesystem::create_symlink(c.points_to, scratch / ("target/" + c.link), error);
+    }
+    if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+    TCABFile cab;
+    cab.CABFile = cabinet;
+    cab.TargetPath = scratch / "target";
+    EXPECT_FALSE(cab.ExtractAll());
+    EXPECT_EQ(ListTree(outside.Path()), "victim.txt\n");
+    EXPECT_EQ(ReadWholeFile(outside / "victim.txt"), "keep me");
+  }
+}
+
+// Damaged cabinets fail, and the file whose data was damaged is not left half-written.
+TEST(DamagedCabinet, FailsAndLeavesNoHalfWrittenFile) {
+  const std::string many = ReadWholeFile(CabFixture("many_zip.cab"));
+  const std::string big = ReadWholeFile(CabFixture("big_zip.cab"));
+  const std::size_t many_data = testing::FirstDataOffset(many);
+  const std::size_t big_data = testing::FirstDataOffset(big);
+  auto flipped = [](std::string bytes, std::size_t at) {
+    bytes[at] = static_cast<char>(bytes[at] ^ 0x5a);
+    return bytes;
+  };
+  struct Case {
+    std::string label;
+    std::string bytes;
+    std::string tree;  // of the target afterwards
+  };
+  const std::vector<Case> cases = {
+      {"empty file", "", ""},
+      {"header only", many.substr(0, 36), ""},
+      {"cut inside the file list", many.substr(0, 100), ""},
+      {"cut inside the data", big.substr(0, big.size() / 2), ""},
+      {"last byte missing", big.substr(0, big.size() - 1), ""},
+      {"flipped byte in the first block", flipped(many, many_data + 40), ""},
+      {"flipped byte in a middle block", flipped(big, big.size() / 2), ""},
+      {"flipped checksum", flipped(big, big_data - 8), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    Extraction run(c.bytes);
+    EXPECT_FALSE(run.result);
+    EXPECT_EQ(ListTree(run.scratch / "target"), c.tree);
+  }
+}
+
+TEST(DamagedCabinet, FileLongerThanItsFolderFails) {
+  std::string cabinet = BuildCabinet({{"short.txt", "only a little data"}});
+  // The file's stored length sits at the start of its entry, after the header and one folder.
+  cabinet[36 + 8] = 0x7f;
+  Extraction run(cabinet);
+  EXPECT_FALSE(run.result);
+  EXPECT_EQ(ListTree(run.scratch / "target"), "");
+}
+
+}  // namespace
+}  // namespace zarn
