@@ -1,0 +1,237 @@
+#include "platform/posix/pe_version_resource.h"
+
+#include <algorithm>
+
+#include "platform/posix/ansi_text.h"
+
+namespace zarn::platform {
+
+namespace {
+
+// Raised inside the readers when the data is malformed; never leaves this file.
+struct Malformed {};
+
+using Bytes = std::span<const std::uint8_t>;
+
+Bytes Slice(Bytes bytes, std::size_t offset, std::size_t length) {
+  if (offset > bytes.size() || length > bytes.size() - offset) throw Malformed{};
+  return bytes.subspan(offset, length);
+}
+
+std::uint16_t U16(Bytes bytes, std::size_t offset) {
+  const Bytes b = Slice(bytes, offset, 2);
+  return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+}
+
+std::uint32_t U32(Bytes bytes, std::size_t offset) {
+  const Bytes b = Slice(bytes, offset, 4);
+  return static_cast<std::uint32_t>(b[0]) | (static_cast<std::uint32_t>(b[1]) << 8) |
+         (static_cast<std::uint32_t>(b[2]) << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
+
+constexpr std::uint16_t kPe32Magic = 0x10B;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+constexpr std::uint32_t kResourceTable = 2;  // index in the optional header's data directories
+constexpr std::uint32_t kVersionType = 16;   // RT_VERSION
+constexpr std::uint32_t kSubdirectoryBit = 0x80000000u;
+
+struct Section {
+  std::uint32_t virtual_address;
+  std::uint32_t raw_size;
+  std::uint32_t raw_offset;
+};
+
+// The section holding a relative virtual address in its raw data.
+const Section& SectionAt(const std::vector<Section>& sections, std::uint32_t address) {
+  for (const Section& s : sections) {
+    if (address >= s.virtual_address && address - s.virtual_address < s.raw_size) return s;
+  }
+  throw Malformed{};
+}
+
+// The file bytes at a relative virtual address; they must all lie in one section's raw data.
+Bytes AtAddress(Bytes image, const std::vector<Section>& sections, std::uint32_t address,
+                std::uint32_t length) {
+  const Section& s = SectionAt(sections, address);
+  const std::uint32_t into = address - s.virtual_address;
+  if (length > s.raw_size - into) throw Malformed{};
+  return Slice(image, std::size_t{s.raw_offset} + into, length);
+}
+
+using Entries = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+// The entries of one level of the resource directory: {name or id, offset with its flag bit}.
+Entries DirectoryEntries(Bytes tree, std::uint32_t offset) {
+  const std::size_t count = std::size_t{U16(tree, offset + 12)} + U16(tree, offset + 14);
+  Slice(tree, offset + 16, count * 8);  // all entries must lie inside the directory
+  Entries entries;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t at = offset + 16 + i * 8;
+    entries.emplace_back(U32(tree, at), U32(tree, at + 4));
+  }
+  return entries;
+}
+
+// The offset of the subdirectory an entry points to, which must lie further on than the
+// directory holding it, so that no chain of entries can come back to where it started.
+std::uint32_t Subdirectory(std::uint32_t parent, std::uint32_t target) {
+  if ((target & kSubdirectoryBit) == 0) throw Malformed{};
+  const std::uint32_t offset = target & ~kSubdirectoryBit;
+  if (offset <= parent) throw Malformed{};
+  return offset;
+}
+
+std::optional<std::uint32_t> FindId(const Entries& entries, std::uint32_t id) {
+  for (const auto& [name, target] : entries) {
+    if (name == id) return target;
+  }
+  return std::nullopt;
+}
+
+// The entry of `preferred` when there is one, else the first.
+std::uint32_t Choose(const Entries& entries, std::uint32_t preferred) {
+  if (entries.empty()) throw Malformed{};
+  return FindId(entries, preferred).value_or(entries.front().second);
+}
+
+Bytes FindVersionResourceOrThrow(Bytes image) {
+  if (U16(image, 0) != 0x5A4D) throw Malformed{};  // "MZ"
+  const std::uint32_t pe = U32(image, 0x3C);
+  if (U32(image, pe) != 0x00004550) throw Malformed{};  // "PE\0\0"
+  const std::size_t coff = std::size_t{pe} + 4;
+  const std::uint16_t section_count = U16(image, coff + 2);
+  const std::uint16_t optional_size = U16(image, coff + 16);
+  const std::size_t optional = coff + 20;
+  const Bytes header = Slice(image, optional, optional_size);
+  const std::uint16_t magic = U16(header, 0);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Malformed{};
+  const std::size_t count_at = magic == kPe32Magic ? 92 : 108;
+  if (U32(header, count_at) <= kResourceTable) throw Malformed{};
+  const std::size_t directory = count_at + 4 + kResourceTable * 8;
+  const std::uint32_t tree_address = U32(header, directory);
+  const std::uint32_t tree_size = U32(header, directory + 4);
+  if (tree_address == 0 || tree_size == 0) throw Malformed{};
+
+  std::vector<Section> sections;
+  const std::size_t table = optional + optional_size;
+  Slice(image, table, std::size_t{section_count} * 40);
+  for (std::size_t i = 0; i < section_count; ++i) {
+    const std::size_t at = table + i * 40;
+    sections.push_back({U32(image, at + 12), U32(image, at + 16), U32(image, at + 20)});
+  }
+
+  // The tree may be declared larger than the data that backs it; only the backed part is read.
+  const Section& holder = SectionAt(sections, tree_address);
+  const std::uint32_t available = holder.raw_size - (tree_address - holder.virtual_address);
+  const Bytes tree = AtAddress(image, sections, tree_address, std::min(tree_size, available));
+
+  const auto type = FindId(DirectoryEntries(tree, 0), kVersionType);
+  if (!type) throw Malformed{};
+  const std::uint32_t names_at = Subdirectory(0, *type);
+  const std::uint32_t languages_at =
+      Subdirectory(names_at, Choose(DirectoryEntries(tree, names_at), 1));
+  const std::uint32_t language = Choose(DirectoryEntries(tree, languages_at), 0);
+  if ((language & kSubdirectoryBit) != 0) throw Malformed{};
+  const std::uint32_t data_rva = U32(tree, language);
+  const std::uint32_t data_size = U32(tree, language + 4);
+  return AtAddress(image, sections, data_rva, data_size);
+}
+
+// The text of UTF-16 code units up to the first zero unit (or the end).
+std::string AnsiFromUtf16(Bytes units) {
+  std::size_t length = 0;
+  while (length + 1 < units.size() && (units[length] != 0 || units[length + 1] != 0)) length += 2;
+  const auto* chars = reinterpret_cast<const char*>(units.data());
+  return Utf16ToAnsi(std::string_view(chars, length), false);
+}
+
+constexpr std::size_t kMaxDepth = 16;  // the format nests four deep; more is not a version tree
+
+std::size_t Align4(std::size_t offset) {
+  return (offset + 3) & ~std::size_t{3};
+}
+
+// Parses the block at `offset` of `resource`, which ends by `limit`; returns the end of it.
+std::size_t ParseBlock(Bytes resource, std::size_t offset, std::size_t limit, std::size_t depth,
+                       VersionBlock& block) {
+  if (depth > kMaxDepth) throw Malformed{};
+  const std::uint16_t length = U16(resource, offset);
+  const std::uint16_t value_length = U16(resource, offset + 2);
+  const std::uint16_t type = U16(resource, offset + 4);
+  if (length < 6 || length > limit - offset) throw Malformed{};
+  const std::size_t end = offset + length;
+  const Bytes own = Slice(resource, 0, end);  // nothing of this block reads past its end
+
+  std::size_t at = offset + 6;
+  std::size_t key_end = at;
+  while (U16(own, key_end) != 0) key_end += 2;
+  block.key = AnsiFromUtf16(Slice(own, at, key_end - at));
+  at = Align4(key_end + 2);
+
+  if (value_length > 0 && at < end) {
+    const std::size_t value_bytes = type == 1 ? std::size_t{value_length} * 2 : value_length;
+    const Bytes value = Slice(own, at, std::min(value_bytes, end - at));
+    if (type == 1) {
+      block.value = AnsiFromUtf16(value);
+    } else {
+      const auto* bytes = reinterpret_cast<const char*>(value.data());
+      block.value.assign(bytes, value.size());
+    }
+    at = Align4(at + value.size());
+  }
+  while (at + 6 <= end) {
+    VersionBlock child;
+    at = Align4(ParseBlock(resource, at, end, depth + 1, child));
+    block.children.push_back(std::move(child));
+  }
+  return end;
+}
+
+char FoldCase(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameKey(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return FoldCase(x) == FoldCase(y);
+         });
+}
+
+}  // namespace
+
+std::optional<std::span<const std::uint8_t>> FindVersionResource(
+    std::span<const std::uint8_t> image) {
+  try {
+    return FindVersionResourceOrThrow(image);
+  } catch (const Malformed&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<VersionBlock> ParseVersionBlocks(std::span<const std::uint8_t> resource) {
+  try {
+    VersionBlock root;
+    ParseBlock(resource, 0, resource.size(), 0, root);
+    if (root.key != "VS_VERSION_INFO") return std::nullopt;
+    return root;
+  } catch (const Malformed&) {
+    return std::nullopt;
+  }
+}
+
+const VersionBlock* FindVersionBlock(const VersionBlock& root, std::string_view path) {
+  const VersionBlock* block = &root;
+  while (!path.empty()) {
+    const std::size_t cut = path.find('\\');
+    const std::string_view key = path.substr(0, cut);
+    path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
+    if (key.empty()) continue;
+    const auto found = std::ranges::find_if(
+        block->children, [&](const VersionBlock& child) { return SameKey(child.key, key); });
+    if (found == block->children.end()) return nullptr;
+    block = &*found;
+  }
+  return block;
+}
+
+}  // namespace zarn::platform
