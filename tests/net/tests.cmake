@@ -17,3 +17,6 @@ else()
     set_tests_properties(net.interop.${server} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
 endif()
+
+# The address parser of the zftp tool.
+target_link_libraries(test_net PRIVATE zftp_core)

@@ -1,0 +1,116 @@
+// zftp: get, put and list files on an FTP server with the updater's own client.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "net/ftp_client.h"
+#include "net/net_exceptions.h"
+#include "net/streams.h"
+#include "tools/zftp/ftp_url.h"
+
+namespace {
+
+using zarn::zftp::FtpUrl;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // the server or the network said no
+constexpr int kExitUsage = 2;
+
+constexpr const char* kHelp =
+    "Usage: zftp [-v] get URL FILE   download the file at URL into FILE\n"
+    "       zftp [-v] put FILE URL   upload FILE to URL\n"
+    "       zftp [-v] ls URL         list the names in the folder at URL\n"
+    "\n"
+    "URL is ftp://[user[:password]@]host[:port]/path; the user is anonymous unless given.\n"
+    "For ls the last part of the path may be a pattern (ftp://host/updates/*.*); a URL that\n"
+    "ends in \"/\" lists the whole folder. Transfers are binary and passive.\n"
+    "\n"
+    "  -v, --verbose   print the connection's status lines on standard error\n"
+    "  -h, --help      show this text\n"
+    "\n"
+    "Exit status: 0 done, 1 the server or the network failed, 2 bad command line.\n";
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "zftp: %s\nTry 'zftp --help'.\n", problem.c_str());
+  return kExitUsage;
+}
+
+void Open(zarn::TFtpClient& ftp, const FtpUrl& url, bool verbose) {
+  ftp.Host = url.host;
+  ftp.Port = url.port;
+  ftp.User = url.user;
+  ftp.Password = url.password;
+  ftp.Passive = true;
+  if (verbose) {
+    ftp.OnStatus = [](zarn::TNetComponent&, zarn::TNetStatus, const std::string& text) {
+      std::fprintf(stderr, "zftp: %s\n", text.c_str());
+    };
+  }
+  ftp.Connect(true);
+  if (!url.folder.empty()) ftp.ChangeDir(url.folder);
+}
+
+int Run(const std::string& command, const std::vector<std::string>& args, bool verbose) {
+  const std::string& url_text = command == "put" ? args[1] : args[0];
+  const auto url = zarn::zftp::ParseFtpUrl(url_text);
+  if (!url) return Usage("not an ftp:// address: " + url_text);
+  if (command != "ls" && url->name.empty()) return Usage("the address names no file: " + url_text);
+
+  zarn::TFtpClient ftp;
+  if (command == "get") {
+    Open(ftp, *url, verbose);
+    zarn::TFileStream file(args[1], zarn::TFileStream::Mode::kCreate);
+    ftp.Get(url->name, file);
+    file.Close();
+  } else if (command == "put") {
+    zarn::TFileStream file(args[0], zarn::TFileStream::Mode::kOpenRead);
+    Open(ftp, *url, verbose);
+    ftp.Put(file, url->name, false);
+  } else {
+    Open(ftp, *url, verbose);
+    std::vector<std::string> names;
+    ftp.List(names, url->name, false);
+    for (const auto& name : names) std::printf("%s\n", name.c_str());
+  }
+  ftp.Quit();
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> words(argv + 1, argv + argc);
+  bool verbose = false;
+  while (!words.empty() && words.front().size() > 1 && words.front()[0] == '-') {
+    const std::string option = words.front();
+    if (option == "-h" || option == "--help") {
+      std::fputs(kHelp, stdout);
+      return kExitOk;
+    }
+    if (option != "-v" && option != "--verbose") return Usage("unknown option " + option);
+    verbose = true;
+    words.erase(words.begin());
+  }
+  if (words.empty()) return Usage("no command given");
+  const std::string command = words.front();
+  const std::vector<std::string> args(words.begin() + 1, words.end());
+  const std::size_t wanted = command == "ls" ? 1 : 2;
+  if (command != "get" && command != "put" && command != "ls") {
+    return Usage("unknown command " + command);
+  }
+  if (args.size() != wanted)
+    return Usage(command + " takes " + std::to_string(wanted) +
+                 (wanted == 1 ? " argument" : " arguments"));
+  try {
+    return Run(command, args, verbose);
+  } catch (const zarn::Exception& e) {
+    std::string message = e.Message();
+    // Socket errors carry a CR LF before their text; one line reads better on a terminal.
+    for (auto at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n")) {
+      message.replace(at, 2, at + 2 < message.size() ? " " : "");
+    }
+    std::fprintf(stderr, "zftp: %s\n", message.c_str());
+    return kExitFailed;
+  }
+}
