@@ -56,7 +56,8 @@ TEST(FtpInterop, AnonymousUpdatePass) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"z4up.ini", "zarn4.cab"}));
 
-  const std::string local = "ftp_interop_zarn4.cab";
+  // Named after the port: the runs against the two servers may go on side by side.
+  const std::string local = "ftp_interop_" + std::string(port) + ".cab";
   ftp.Get("zarn4.cab", local, true);
   EXPECT_TRUE(ReadFile(local) == DownloadBytes()) << "downloaded bytes differ";
   std::remove(local.c_str());
