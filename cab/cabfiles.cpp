@@ -157,6 +157,9 @@ std::intptr_t TCABFile::CloseFile(const platform::CabinetNotification& notificat
     cab_callbacks::ShowSystemError(error);
     return -1;
   }
+  // A library that gives up inside a file's data may still close it; short of its stored size,
+  // the file is discarded with the failed copy.
+  if (bytes_written_ != current_size_) return -1;
   unfinished_path_.clear();
   return 1;
 }

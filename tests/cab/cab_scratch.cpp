@@ -8,10 +8,15 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace zarn::testing {
 
 std::string CabFixture(const std::string& name) {
-  return (std::filesystem::path(ZARN_BINARY_DIR) / "cab-fixtures" / name).make_preferred().string();
+  std::string folder = ZARN_BINARY_DIR;
+  // Under Wine the build host's folders are on drive Z:, whatever the current drive.
+  if (platform::PathDelimiter() == '\\' && folder.front() == '/') folder = "Z:" + folder;
+  return (std::filesystem::path(folder) / "cab-fixtures" / name).make_preferred().string();
 }
 
 ScratchFolder::ScratchFolder() {
