@@ -25,6 +25,12 @@ std::string DescribeOutcome(const std::function<void()>& action) {
   }
 }
 
+void ConnectTo(TTcpClient& client, const ScriptedFtpServer& server) {
+  client.Host = "127.0.0.1";
+  client.Port = server.Port();
+  client.Connect();
+}
+
 SessionResult RunSession(std::vector<ScriptStep> script,
                          const std::function<void(TFtpClient&)>& actions) {
   SessionResult result;

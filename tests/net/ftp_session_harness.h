@@ -24,6 +24,9 @@ struct SessionResult {
   std::vector<std::string> server_errors;
 };
 
+// Connects a client to the scripted server on 127.0.0.1.
+void ConnectTo(TTcpClient& client, const ScriptedFtpServer& server);
+
 // Connects a TFtpClient (anonymous, passive, binary) to a scripted server playing script and
 // runs actions on it; the client is closed before the server's record is taken.
 SessionResult RunSession(std::vector<ScriptStep> script,

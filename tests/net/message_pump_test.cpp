@@ -8,7 +8,7 @@
 #include "net/message_pump.h"
 #include "net/tcp_client.h"
 #include "platform/message_loop.h"
-#include "tests/support/scripted_ftp_server.h"
+#include "tests/net/ftp_session_harness.h"
 
 namespace zarn::test {
 namespace {
@@ -57,9 +57,7 @@ TEST(MessagePump, NeverPumpsOffTheMainThread) {
 int PumpCallsWhileAwaitingReply(bool active, bool only_when_idle, int delay_ms) {
   ScriptedFtpServer server({Pause(delay_ms), Send("220 late\r\n")});
   TTcpClient client;
-  client.Host = "127.0.0.1";
-  client.Port = server.Port();
-  client.Connect();
+  ConnectTo(client, server);
   CountingPump pump;
   pump.IdleTimeOut = 500;
   pump.Active = active;
@@ -91,9 +89,7 @@ TEST(MessagePump, WaitsAreSlicedWhileActive) {
 TEST(MessagePump, FiniteWaitsTakeTheRemainderFirstAndNeverOverrun) {
   ScriptedFtpServer server({Pause(2000)});
   TTcpClient client;
-  client.Host = "127.0.0.1";
-  client.Port = server.Port();
-  client.Connect();
+  ConnectTo(client, server);
   CountingPump pump;
   pump.IdleTimeOut = 300;
   const auto start = std::chrono::steady_clock::now();
@@ -119,9 +115,7 @@ TEST(MessagePump, WindowMessagesRunWhileAReplyIsAwaited) {
     platform::MessageLoop::ProcessMessages();
     ScriptedFtpServer server({Pause(1200), Send("220 late\r\n")});
     TTcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect();
+    ConnectTo(client, server);
     TMessagePump pump;
     pump.IdleTimeOut = 500;
     pump.OnlyWhenIdle = false;

@@ -39,9 +39,7 @@ TEST(TcpConnection, RepliesOfEveryShape) {
     SCOPED_TRACE(c.name);
     ScriptedFtpServer server({Send(c.bytes)});
     TTcpClient client;
-    client.Host = "127.0.0.1";
-    client.Port = server.Port();
-    client.Connect();
+    ConnectTo(client, server);
     EXPECT_EQ(client.ReadReply(), c.code);
     EXPECT_EQ(client.ReplyLines, c.lines);
     EXPECT_EQ(client.ReplyText, c.lines.back());
@@ -52,9 +50,7 @@ TEST(TcpConnection, RepliesOfEveryShape) {
 TEST(TcpConnection, BytesAfterThePeerClosedCanStillBeRead) {
   ScriptedFtpServer server({Send("220 one\r\n220 two\r\n"), CloseControl()});
   TTcpClient client;
-  client.Host = "127.0.0.1";
-  client.Port = server.Port();
-  client.Connect();
+  ConnectTo(client, server);
   server.Finish();
   EXPECT_EQ(client.ReadReply({220}), 220);
   EXPECT_EQ(client.ReadReply({220}), 220);
@@ -66,9 +62,7 @@ TEST(TcpConnection, BytesAfterThePeerClosedCanStillBeRead) {
 TEST(TcpConnection, UnacceptedCodeCarriesCodeAndLastLine) {
   ScriptedFtpServer server({Send("550-a\r\n550 No such file.\r\n")});
   TTcpClient client;
-  client.Host = "127.0.0.1";
-  client.Port = server.Port();
-  client.Connect();
+  ConnectTo(client, server);
   try {
     client.ReadReply({250});
     FAIL() << "accepted";
