@@ -91,7 +91,8 @@ class StoreKey final : public RegistryKey {
     switch (query.Next()) {
       case Statement::Step::kRow:
         result.status = RegistryStatus::kOk;
-        result.value.type = static_cast<RegistryType>(static_cast<std::uint32_t>(query.ColumnInt(0)));
+        result.value.type =
+            static_cast<RegistryType>(static_cast<std::uint32_t>(query.ColumnInt(0)));
         result.value.data = query.ColumnBlob(1);
         break;
       case Statement::Step::kDone:
@@ -215,7 +216,8 @@ bool RegistryKey::DeleteTree(RegistryRoot root, std::string_view path) {
       "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
       "SELECT reg_keys.id FROM reg_keys JOIN tree ON reg_keys.parent = tree.id) ";
   Statement values = db->Prepare(
-      (std::string(kSubTree) + "DELETE FROM reg_values WHERE key IN (SELECT id FROM tree)").c_str());
+      (std::string(kSubTree) + "DELETE FROM reg_values WHERE key IN (SELECT id FROM tree)")
+          .c_str());
   Statement keys = db->Prepare(
       (std::string(kSubTree) + "DELETE FROM reg_keys WHERE id IN (SELECT id FROM tree)").c_str());
   values.Bind(1, *id);

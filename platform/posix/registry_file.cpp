@@ -40,7 +40,7 @@ PRAGMA user_version = 1;
 
 std::string HomeFolder() {
   if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  struct passwd entry{};
+  struct passwd entry {};
   struct passwd* found = nullptr;
   char buffer[4096];
   if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {

@@ -2,10 +2,30 @@
 #include "platform/posix/sqlite_db.h"
 
 #include <sqlite3.h>
+#include <time.h>
+
+#include <cstdint>
 
 namespace zarn::platform::posix {
 
-void Database::Closer::operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+namespace {
+
+// Retries a locked database every millisecond until the timeout (in milliseconds, carried in the
+// context pointer) is used up. SQLite's own busy timeout backs off to 100 ms between tries, which
+// makes writers that meet each other wait far longer than the other's write takes.
+int RetryWhileBusy(void* context, int tries) {
+  const auto timeout_ms = reinterpret_cast<std::intptr_t>(context);
+  if (tries >= timeout_ms) return 0;
+  const struct timespec one_millisecond { 0, 1000000 };
+  nanosleep(&one_millisecond, nullptr);
+  return 1;
+}
+
+}  // namespace
+
+void Database::Closer::operator()(sqlite3* db) const {
+  sqlite3_close_v2(db);
+}
 
 std::optional<Database> Database::Open(const std::string& path, int busy_timeout_ms) {
   sqlite3* raw = nullptr;
@@ -14,7 +34,8 @@ std::optional<Database> Database::Open(const std::string& path, int busy_timeout
   Database db(raw);  // owns the handle even when the open failed
   if (rc != SQLITE_OK) return std::nullopt;
   // Another process in the middle of a write makes us wait instead of failing at once.
-  sqlite3_busy_timeout(raw, busy_timeout_ms);
+  sqlite3_busy_handler(raw, RetryWhileBusy,
+                       reinterpret_cast<void*>(std::intptr_t{busy_timeout_ms}));
   sqlite3_extended_result_codes(raw, 1);
   return db;
 }
@@ -32,11 +53,17 @@ Statement Database::Prepare(const char* sql) {
   return Statement(stmt);
 }
 
-int Database::Changes() const { return sqlite3_changes(db_.get()); }
+int Database::Changes() const {
+  return sqlite3_changes(db_.get());
+}
 
-std::int64_t Database::LastInsertId() const { return sqlite3_last_insert_rowid(db_.get()); }
+std::int64_t Database::LastInsertId() const {
+  return sqlite3_last_insert_rowid(db_.get());
+}
 
-void Statement::Finalizer::operator()(sqlite3_stmt* stmt) const { sqlite3_finalize(stmt); }
+void Statement::Finalizer::operator()(sqlite3_stmt* stmt) const {
+  sqlite3_finalize(stmt);
+}
 
 Statement& Statement::Bind(int index, std::int64_t value) {
   if (stmt_ && sqlite3_bind_int64(stmt_.get(), index, value) != SQLITE_OK) bind_failed_ = true;

@@ -12,8 +12,8 @@ namespace {
 struct OperationEntry {
   Operation operation;
   const char* name;
-  std::size_t arguments;         // how many keys and files it takes
-  std::string_view switches;     // the switches it accepts, blank-separated
+  std::size_t arguments;      // how many keys and files it takes
+  std::string_view switches;  // the switches it accepts, blank-separated
 };
 
 constexpr std::array<OperationEntry, 5> kOperations{{
@@ -24,7 +24,9 @@ constexpr std::array<OperationEntry, 5> kOperations{{
     {Operation::kImport, "IMPORT", 1, ""},
 }};
 
-bool IsHelp(std::string_view arg) { return arg == "/?" || arg == "-?" || arg == "-h" || arg == "--help"; }
+bool IsHelp(std::string_view arg) {
+  return arg == "/?" || arg == "-?" || arg == "-h" || arg == "--help";
+}
 
 bool Accepts(std::string_view switches, std::string_view name) {
   while (!switches.empty()) {
@@ -122,8 +124,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             std::to_string(options.arguments.size()) + ".";
     return false;
   }
-  const int value_choices = (options.value_name ? 1 : 0) + (options.default_value ? 1 : 0) +
-                            (options.all_values ? 1 : 0);
+  const int value_choices =
+      (options.value_name ? 1 : 0) + (options.default_value ? 1 : 0) + (options.all_values ? 1 : 0);
   if (value_choices > 1) {
     error = "Give only one of /v, /ve and /va.";
     return false;

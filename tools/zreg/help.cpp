@@ -8,7 +8,8 @@ namespace zarn::zreg {
 
 namespace {
 
-constexpr const char* kGeneral = R"(zreg: edits the ZARN 4 settings store, with the conventions of Windows' reg.
+constexpr const char* kGeneral =
+    R"(zreg: edits the ZARN 4 settings store, with the conventions of Windows' reg.
 
   zreg query  KEY [/v NAME | /ve] [/s]
   zreg add    KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]

@@ -25,7 +25,8 @@ constexpr std::array<RootNames, 3> kRoots{{
 std::optional<KeyName> ParseKeyName(std::string_view text) {
   const std::size_t slash = text.find('\\');
   const std::string_view root_text = text.substr(0, slash);
-  std::string_view path = slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
+  std::string_view path =
+      slash == std::string_view::npos ? std::string_view() : text.substr(slash + 1);
   while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
   if (!path.empty() && (path.front() == '\\' || path.find("\\\\") != std::string_view::npos)) {
     return std::nullopt;

@@ -15,7 +15,8 @@ using platform::RegistryType;
 class Reader {
  public:
   explicit Reader(std::string_view text) : rest_(text) {
-    if (rest_.substr(0, 3) == "\xEF\xBB\xBF") rest_.remove_prefix(3);  // a UTF-8 mark from an editor
+    if (rest_.substr(0, 3) == "\xEF\xBB\xBF")
+      rest_.remove_prefix(3);  // a UTF-8 mark from an editor
   }
 
   bool Parse(std::vector<Regedit4Entry>& entries, Regedit4Error& error) {
@@ -47,7 +48,7 @@ class Reader {
   }
 
   bool Fail(Regedit4Error& error, std::string message) {
-    error.line = line_number_;
+    error.line = line_number_ > 0 ? line_number_ : 1;  // an empty file fails on its first line
     error.message = std::move(message);
     return false;
   }

@@ -2,8 +2,8 @@
 // terminator, a line break) are written as hex(1) or hex(2) data, so every value survives an
 // export and import unchanged.
 #include <algorithm>
+#include <charconv>
 
-#include "common/text.h"
 #include "tools/zreg/regedit4.h"
 #include "tools/zreg/value_text.h"
 
@@ -33,7 +33,13 @@ bool QuotableText(const RegistryValue& value) {
                       [](std::uint8_t c) { return c == 0 || c == '\r' || c == '\n'; });
 }
 
-std::string LowerHex(std::uint32_t value, int digits) { return LowerAscii(HexUpper(value, digits)); }
+// Lower-case hexadecimal, padded with zeros to at least digits.
+std::string LowerHex(std::uint32_t value, std::size_t digits) {
+  char buffer[8];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, 16).ptr;
+  const std::string text(buffer, end);
+  return std::string(digits > text.size() ? digits - text.size() : 0, '0') + text;
+}
 
 // "hex:" or "hex(N):" followed by the bytes, wrapped after ",\" with a two-blank indent.
 std::string HexData(const RegistryValue& value, std::size_t line_used) {
@@ -66,7 +72,9 @@ std::string ValueLine(const std::string& name, const RegistryValue& value) {
 
 }  // namespace
 
-void WriteRegedit4Header(std::ostream& out) { out << "REGEDIT4" << kNewLine; }
+void WriteRegedit4Header(std::ostream& out) {
+  out << "REGEDIT4" << kNewLine;
+}
 
 void WriteRegedit4Key(std::ostream& out, const KeyName& key,
                       const std::vector<std::pair<std::string, RegistryValue>>& values) {

@@ -130,7 +130,8 @@ std::optional<std::vector<std::uint8_t>> EncodeData(RegistryType type, std::stri
       return TextBytes(data);
     case 7: {
       std::vector<std::uint8_t> bytes;
-      for (const char c : data) bytes.push_back(static_cast<std::uint8_t>(c == separator ? '\0' : c));
+      for (const char c : data)
+        bytes.push_back(static_cast<std::uint8_t>(c == separator ? '\0' : c));
       if (!data.empty()) bytes.push_back(0);
       bytes.push_back(0);
       return bytes;

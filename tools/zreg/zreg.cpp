@@ -96,7 +96,17 @@ class Command {
   std::string SelectedName() const { return options_.value_name.value_or(std::string()); }
   bool ValueSelected() const { return options_.value_name || options_.default_value; }
 
-  static std::string ShownName(const std::string& name) { return name.empty() ? "(Default)" : name; }
+  // The value's name with the letter case it is stored with.
+  static std::string StoredName(RegistryKey& key, const std::string& name) {
+    for (const std::string& stored : key.ValueNames()) {
+      if (EqualsIgnoringCase(stored, name)) return stored;
+    }
+    return name;
+  }
+
+  static std::string ShownName(const std::string& name) {
+    return name.empty() ? "(Default)" : name;
+  }
 
   void PrintValue(const std::string& name, const RegistryValue& value) {
     console_.out << kIndent << ShownName(name) << kIndent << TypeName(value.type) << kIndent
@@ -110,7 +120,7 @@ class Command {
       const RegistryRead read = key.QueryValue(SelectedName());
       if (read.status == RegistryStatus::kOk) {
         console_.out << "\n" << FullName(name) << "\n";
-        PrintValue(SelectedName(), read.value);
+        PrintValue(StoredName(key, SelectedName()), read.value);
         return 1;
       }
       if (only_matches || !options_.default_value) return 0;
@@ -224,7 +234,8 @@ class Command {
     std::vector<std::pair<std::string, RegistryValue>> values;
     for (const std::string& value_name : key.ValueNames()) {
       RegistryRead read = key.QueryValue(value_name);
-      if (read.status == RegistryStatus::kOk) values.emplace_back(value_name, std::move(read.value));
+      if (read.status == RegistryStatus::kOk)
+        values.emplace_back(value_name, std::move(read.value));
     }
     WriteRegedit4Key(out, name, values);
     for (const std::string& sub : key.SubKeyNames()) {
