@@ -35,7 +35,7 @@ std::string ExpandFileName(std::string_view path) {
   }
   std::string result;
   for (const auto& part : parts) result += "/" + part;
-  if (result.empty()) result = "/";
+  if (result.empty()) result.push_back('/');
   // A path that ended in a delimiter keeps it.
   if (result.size() > 1 && !path.empty() && path.back() == '/') result += '/';
   return result;
