@@ -8,9 +8,10 @@ namespace zarn::platform {
 
 namespace {
 
-// The reader's blanks: space, tab and the line and page breaks.
+// The reader's blanks: space, tab, the line and page breaks, and the end-of-file mark (Ctrl-Z)
+// that old editors leave at the end of a text.
 bool IsBlank(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
+  return c == ' ' || (c >= '\t' && c <= '\r') || c == '\x1a';
 }
 
 std::string_view TrimBlanks(std::string_view text) {
@@ -92,10 +93,17 @@ const std::string* IniDocument::FindValue(std::string_view section, std::string_
 
 std::vector<std::string_view> IniDocument::ListedKeys(std::string_view section) const {
   std::vector<std::string_view> names;
-  if (const Section* found = FindSection(section)) {
-    for (const Entry& entry : found->entries) {
-      if (entry.value && !entry.name.starts_with(';')) names.emplace_back(entry.name);
-    }
+  const Section* found = FindSection(section);
+  if (found == nullptr) return names;
+  bool previous_empty = false;  // the entry just before was a listed empty name
+  for (const Entry& entry : found->entries) {
+    const bool listed = entry.value && !entry.name.starts_with(';');
+    const bool empty = listed && entry.name.empty();
+    // An empty name ends the list before anything is in it, and only the first of several in a
+    // row is shown: the Windows reader lays out its list so.
+    if (empty && names.empty()) return names;
+    if (listed && !(empty && previous_empty)) names.emplace_back(entry.name);
+    previous_empty = empty;
   }
   return names;
 }

@@ -11,7 +11,8 @@
 // - Look-ups ignore letter case and take the first matching section and in it the first matching
 //   entry; later sections of the same name and later entries of the same name are never seen.
 // - Entries whose name begins with ";" can be looked up but are left out of the key list, as are
-//   entries without a value.
+//   entries without a value. An empty name (a line "=value") shows in the key list once for a run
+//   of such lines in a row, and when it would come first the list is empty.
 #pragma once
 
 #include <cstddef>

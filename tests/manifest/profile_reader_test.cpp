@@ -29,7 +29,9 @@ constexpr std::string_view kLeading = "top=1\r\n[S]\r\na=1\r\n[]\r\nc=3\r\n"sv;
 
 constexpr std::string_view kBlanks =
     "[S]\r\n\tt\t=\tx\t\r\nk1= \x0bv\x0c \r\nk2=\xa0v\xa0\r\nk3=\x01v\x01\r\nw=a=b\r\n"
-    "k=v ; c\r\ns=  \"x\"  \r\nz=a \0b\r\nn=a\0b\r\n b = 2 = 3\r\n\xc9t\xe9=lat\r\n\r\n=x\r\n"sv;
+    "k=v ; c\r\ns=  \"x\"  \r\nz=a \0b\r\nn=a\0b\r\n b = 2 = 3\r\n\xc9t\xe9=lat\r\n\r\n=x\r\n"
+    "\x1a eof \x1a= \x1a"
+    "1\x1a\r\n"sv;
 
 constexpr std::string_view kNoValues = "[W]\r\na\r\na=1\r\nnoeq\r\nk=1\r\n  spaced noeq  \r\n"sv;
 
@@ -118,6 +120,7 @@ TEST(ProfileReader, BlanksZerosAndLetterCase) {
                   {kBlanks, "S", "\xc9t\xe9", 20, "D", "lat"},
                   {kBlanks, "S", "\xe9T\xc9", 20, "D", "D"},  // only ASCII letters fold
                   {kBlanks, "S", "", 20, "D", "x"},
+                  {kBlanks, "S", "eof", 20, "D", "1"},  // Ctrl-Z counts as a blank
                   {kLineEnds, "S", "b", 10, "D", "2"},
                   {kLineEnds, "T", "d", 10, "D", "4"},
                   {kUtf8, "S", "a", 10, "D", "1"},

@@ -27,10 +27,11 @@ add_custom_target(manifest_fixtures DEPENDS ${fixture_files})
 add_dependencies(test_manifest manifest_fixtures)
 target_compile_definitions(test_manifest PRIVATE ZARN_VERSION_FIXTURES="${fixture_dir}")
 
-# The POSIX version-resource reader is plain C++; the Windows test program compiles it in too, so
-# that its robustness tests also run there.
+# The POSIX readers of INI files and version resources are plain C++; the Windows test program
+# compiles them in too, so that under Wine they are compared with the platform's own readers.
 if(WIN32)
   target_sources(test_manifest PRIVATE
+    ${CMAKE_SOURCE_DIR}/platform/posix/ini_document.cpp
     ${CMAKE_SOURCE_DIR}/platform/posix/pe_version_resource.cpp
     ${CMAKE_SOURCE_DIR}/platform/posix/ansi_text.cpp)
 endif()
