@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "platform/posix/ansi_text.h"
 
 namespace zarn::platform {
@@ -23,16 +24,6 @@ std::string_view TrimBlanks(std::string_view text) {
 // Names and values are zero-terminated texts to the reader: a zero character ends them.
 std::string UpToZero(std::string_view text) {
   return std::string(text.substr(0, text.find('\0')));
-}
-
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldCase(x) == FoldCase(y);
-         });
 }
 
 std::string DecodeText(std::string_view bytes) {
@@ -76,7 +67,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
 const IniDocument::Section* IniDocument::FindSection(std::string_view name) const {
   name = TrimBlanks(name);
   for (const Section& section : sections_) {
-    if (SameName(section.name, name)) return &section;
+    if (EqualsIgnoringCase(section.name, name)) return &section;
   }
   return nullptr;
 }
@@ -86,7 +77,7 @@ const std::string* IniDocument::FindValue(std::string_view section, std::string_
   if (found == nullptr) return nullptr;
   key = TrimBlanks(key);
   for (const Entry& entry : found->entries) {
-    if (SameName(entry.name, key)) return entry.value ? &*entry.value : nullptr;
+    if (EqualsIgnoringCase(entry.name, key)) return entry.value ? &*entry.value : nullptr;
   }
   return nullptr;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "platform/posix/ansi_text.h"
 
 namespace zarn::platform {
@@ -187,16 +188,6 @@ std::size_t ParseBlock(Bytes resource, std::size_t offset, std::size_t limit, st
   return end;
 }
 
-char FoldCase(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameKey(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return FoldCase(x) == FoldCase(y);
-         });
-}
-
 }  // namespace
 
 std::optional<std::span<const std::uint8_t>> FindVersionResource(
@@ -226,8 +217,9 @@ const VersionBlock* FindVersionBlock(const VersionBlock& root, std::string_view 
     const std::string_view key = path.substr(0, cut);
     path = cut == std::string_view::npos ? std::string_view() : path.substr(cut + 1);
     if (key.empty()) continue;
-    const auto found = std::ranges::find_if(
-        block->children, [&](const VersionBlock& child) { return SameKey(child.key, key); });
+    const auto found = std::ranges::find_if(block->children, [&](const VersionBlock& child) {
+      return EqualsIgnoringCase(child.key, key);
+    });
     if (found == block->children.end()) return nullptr;
     block = &*found;
   }

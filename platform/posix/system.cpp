@@ -8,6 +8,8 @@
 #include <clocale>
 #include <mutex>
 
+#include "platform/posix/local_time.h"
+
 namespace zarn::platform {
 
 namespace {
@@ -61,17 +63,7 @@ std::uint32_t TickCount() {
 CivilDateTime LocalNow() {
   struct timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  struct tm parts{};
-  localtime_r(&now.tv_sec, &parts);
-  CivilDateTime c;
-  c.year = parts.tm_year + 1900;
-  c.month = parts.tm_mon + 1;
-  c.day = parts.tm_mday;
-  c.hour = parts.tm_hour;
-  c.minute = parts.tm_min;
-  c.second = parts.tm_sec;
-  c.millisecond = static_cast<int>(now.tv_nsec / 1000000);
-  return c;
+  return LocalCivilTime(now).value_or(CivilDateTime{});
 }
 
 std::string FormatShortDate(const CivilDateTime& when) {
