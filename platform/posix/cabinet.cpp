@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
+
+#include "platform/posix/mszip_folder.h"
 
 namespace zarn::platform {
 
@@ -139,6 +142,58 @@ std::uint16_t DosTime(const mscabd_file& file) {
                                     (static_cast<unsigned char>(file.time_s) >> 1));
 }
 
+// The MSZIP folders of a cabinet, inflated with zlib when the cabinet's layout allows; every
+// other file goes through libmspack. Holds its own handle of the cabinet.
+class MszipShortcut {
+ public:
+  MszipShortcut(const CabinetCallbacks& callbacks, const std::string& path,
+                const mscabd_cabinet& cabinet)
+      : callbacks_(callbacks) {
+    handle_ = callbacks.open(const_cast<char*>(path.c_str()), 0, 0);
+    if (handle_ == -1 || !posix::ReadCabinetLayout(callbacks, handle_, layout_)) return;
+    for (const mscabd_folder* f = cabinet.folders; f != nullptr; f = f->next) folders_.push_back(f);
+    if (folders_.size() != layout_.folders.size()) return;
+    for (std::size_t i = 0; i < folders_.size(); ++i) {
+      if (MSCABD_COMP_METHOD(folders_[i]->comp_type) != (layout_.folders[i].compression & 0x0f)) {
+        return;
+      }
+    }
+    reader_ = std::make_unique<posix::MszipFolderReader>(callbacks, handle_, layout_);
+    if (!reader_->Ready()) reader_.reset();
+  }
+  ~MszipShortcut() {
+    reader_.reset();
+    if (handle_ != -1) callbacks_.close(handle_);
+  }
+  MszipShortcut(const MszipShortcut&) = delete;
+  MszipShortcut& operator=(const MszipShortcut&) = delete;
+
+  bool Handles(const mscabd_file& file) const {
+    return reader_ != nullptr && file.folder != nullptr &&
+           MSCABD_COMP_METHOD(file.folder->comp_type) == MSCAB_COMP_MSZIP;
+  }
+
+  int Extract(const mscabd_file& file, std::intptr_t output) {
+    std::size_t index = 0;
+    while (index < folders_.size() && folders_[index] != file.folder) ++index;
+    switch (reader_->Extract(index, file.offset, file.length, output)) {
+      case posix::MszipFolderReader::Result::kOk:
+        return MSPACK_ERR_OK;
+      case posix::MszipFolderReader::Result::kWriteFailed:
+        return MSPACK_ERR_WRITE;
+      default:
+        return MSPACK_ERR_DECRUNCH;
+    }
+  }
+
+ private:
+  const CabinetCallbacks& callbacks_;
+  std::intptr_t handle_ = -1;
+  posix::CabinetLayout layout_;
+  std::vector<const mscabd_folder*> folders_;
+  std::unique_ptr<posix::MszipFolderReader> reader_;
+};
+
 class MspackContext final : public CabinetContext {
  public:
   MspackContext(const CabinetCallbacks& callbacks, CabinetErrorRecord& error) : error_(error) {
@@ -179,7 +234,8 @@ class MspackContext final : public CabinetContext {
     const std::string path = std::string(folder) + name;
     mscabd_cabinet* cabinet = decompressor_->open(decompressor_, path.c_str());
     if (cabinet == nullptr) return Fail(decompressor_->last_error(decompressor_));
-    const bool whole = CopyFiles(*cabinet, folder, notify, user);
+    MszipShortcut shortcut(*system_.callbacks, path, *cabinet);
+    const bool whole = CopyFiles(*cabinet, folder, notify, user, shortcut);
     decompressor_->close(decompressor_, cabinet);
     return whole;
   }
@@ -199,7 +255,7 @@ class MspackContext final : public CabinetContext {
   }
 
   bool CopyFiles(const mscabd_cabinet& cabinet, const char* folder, CabinetNotify notify,
-                 void* user) {
+                 void* user, MszipShortcut& shortcut) {
     CabinetNotification info;
     info.name = cabinet.nextname != nullptr ? cabinet.nextname : "";
     info.text2 = cabinet.nextinfo != nullptr ? cabinet.nextinfo : "";
@@ -221,8 +277,8 @@ class MspackContext final : public CabinetContext {
       if (answer == -1) return Abort();
       if (answer == 0) continue;
 
-      system_.given = answer;
-      const int result = decompressor_->extract(decompressor_, file, kGivenHandle);
+      const int result = shortcut.Handles(*file) ? shortcut.Extract(*file, answer)
+                                                 : ExtractWithMspack(*file, answer);
       if (result != MSPACK_ERR_OK) return Fail(result);
 
       CabinetNotification close = copy;
@@ -233,6 +289,11 @@ class MspackContext final : public CabinetContext {
       }
     }
     return true;
+  }
+
+  int ExtractWithMspack(mscabd_file& file, std::intptr_t output) {
+    system_.given = output;
+    return decompressor_->extract(decompressor_, &file, kGivenHandle);
   }
 
   // The caller's notification asked to stop.
