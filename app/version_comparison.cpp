@@ -12,10 +12,10 @@ namespace zarn {
 
 namespace {
 
-// The part of the path after its last folder or drive separator.
+// The part of the path after its last folder or drive separator: "\", ":" or "/" (which both
+// systems take as a folder separator, and which no file name can hold).
 std::string_view FileNameOf(std::string_view path) {
-  const std::string separators{'\\', ':', platform::PathDelimiter()};
-  const std::size_t cut = path.find_last_of(separators);
+  const std::size_t cut = path.find_last_of("\\:/");
   return cut == std::string_view::npos ? path : path.substr(cut + 1);
 }
 

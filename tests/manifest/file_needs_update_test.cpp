@@ -8,6 +8,8 @@
 #include "app/packed_file_date.h"
 #include "app/version_comparison.h"
 #include "common/exception.h"
+#include "platform/file_handles.h"
+#include "platform/file_times.h"
 #include "platform/system.h"
 #include "recording_status.h"
 #include "scratch_folder.h"
@@ -52,10 +54,19 @@ TEST(FileNeedsUpdate, ComparesPackedDatesAndLogsThemAsDates) {
 }
 
 TEST(FileNeedsUpdate, DatesOfTheTopBitRankBeforeAllOthers) {
+  EXPECT_EQ(PackFileDate({2044, 1, 2, 3, 4, 6, 0}), -2145249149);
+  EXPECT_EQ(PackFileDate({1979, 12, 31, 23, 59, 58, 0}), -1);
   testing_support::ScratchFolder folder;
   const std::string path = folder.Write("late.dat", "x");
-  testing_support::ScratchFolder::SetLocalWriteTime(path, {2044, 1, 2, 3, 4, 6, 0});
-  EXPECT_EQ(PackedFileDate(path), -2145249149);
+  // Noon of 2044-01-15 in UTC is 2044 in every time zone, so the packed date has its top bit set.
+  // (The platform sets it: the C++ library's own setter wraps such times on 32-bit Windows.)
+  std::uint32_t error = 0;
+  const platform::FileHandle file =
+      platform::OpenFileHandle(path, platform::FileAccess::kWrite, error);
+  ASSERT_NE(file, platform::kInvalidFileHandle);
+  EXPECT_TRUE(platform::SetLastWriteTimeFromDos(file, (64 << 9) | (1 << 5) | 15, 12 << 11, error));
+  platform::CloseFileHandle(file, error);
+  ASSERT_LT(PackedFileDate(path), 0);
   testing_support::RecordingStatus status;
   EXPECT_TRUE(FileNeedsUpdate(status, std::to_string(kInstalledPacked), path));
 }
@@ -63,10 +74,19 @@ TEST(FileNeedsUpdate, DatesOfTheTopBitRankBeforeAllOthers) {
 TEST(FileNeedsUpdate, MissingFileIsNewWithoutLookingAtTheListedValue) {
   testing_support::ScratchFolder folder;
   std::filesystem::create_directory(folder.PathOf("folder.exe"));
-  for (const char* name : {"absent.exe", "folder.exe"}) {
+  const struct {
+    std::string path;
+    const char* line;
+  } cases[] = {
+      {folder.PathOf("absent.exe"), " absent.exe is a new file"},
+      {folder.PathOf("folder.exe"), " folder.exe is a new file"},  // a folder is no file
+      {"C:\\ZARN4-absent\\sub\\new.dll", " new.dll is a new file"},
+      {"C:new.ocx", " new.ocx is a new file"},
+  };
+  for (const auto& c : cases) {
     testing_support::RecordingStatus status;
-    EXPECT_TRUE(FileNeedsUpdate(status, "not a version", folder.PathOf(name)));
-    EXPECT_EQ(status.lines, std::vector<std::string>{" " + std::string(name) + " is a new file"});
+    EXPECT_TRUE(FileNeedsUpdate(status, "not a version", c.path));
+    EXPECT_EQ(status.lines, std::vector<std::string>{c.line});
   }
 }
 
