@@ -3,8 +3,8 @@
 // other files are read as Windows executables and answer from their version resource.
 #include "platform/version_info.h"
 
-#include <array>
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 #include <utility>
 
@@ -16,33 +16,32 @@ namespace zarn::platform {
 
 namespace {
 
-constexpr Translation kOwnTranslation{0x0409, 1200};
-
-class CompiledInVersionInfo final : public VersionInfo {
- public:
-  std::optional<Translation> FirstTranslation() override { return kOwnTranslation; }
-
-  std::optional<std::string> QueryString(std::string_view sub_block) override {
-    static const std::array<std::pair<const char*, const char*>, 9> kStrings{{
-        {"\\StringFileInfo\\040904B0\\CompanyName", "Brenicsoft"},
-        {"\\StringFileInfo\\040904B0\\FileDescription", "ZARN 4 Program Update"},
-        {"\\StringFileInfo\\040904B0\\FileVersion", ZARN_VERSION_TEXT},
-        {"\\StringFileInfo\\040904B0\\InternalName", "zarn4update"},
-        {"\\StringFileInfo\\040904B0\\LegalCopyright", "Copyright Brenicsoft"},
-        {"\\StringFileInfo\\040904B0\\OriginalFilename", "zarn4update.exe"},
-        {"\\StringFileInfo\\040904B0\\ProductName", "ZARN 4"},
-        {"\\StringFileInfo\\040904B0\\ProductVersion", ZARN_VERSION_TEXT},
-        {"\\StringFileInfo\\040904B0\\Comments", "Program update tool"},
-    }};
-    for (const auto& [key, value] : kStrings) {
-      if (sub_block == key) return std::string(value);
-    }
-    return std::nullopt;
+// The program's own version tree, as its Windows resource holds it: one string table for U.S.
+// English in UTF-16 (0409, 1200) and the translation that names it.
+VersionBlock OwnVersionTree() {
+  VersionBlock table{"040904B0", "", {}};
+  for (const auto& [key, value] : std::initializer_list<std::pair<const char*, const char*>>{
+           {"CompanyName", "Brenicsoft"},
+           {"FileDescription", "ZARN 4 Program Update"},
+           {"FileVersion", ZARN_VERSION_TEXT},
+           {"InternalName", "zarn4update"},
+           {"LegalCopyright", "Copyright Brenicsoft"},
+           {"OriginalFilename", "zarn4update.exe"},
+           {"ProductName", "ZARN 4"},
+           {"ProductVersion", ZARN_VERSION_TEXT},
+           {"Comments", "Program update tool"},
+       }) {
+    table.children.push_back({key, value, {}});
   }
-};
+  VersionBlock translation{"Translation", std::string("\x09\x04\xB0\x04", 4), {}};
+  return {
+      "VS_VERSION_INFO",
+      "",
+      {{"StringFileInfo", "", {std::move(table)}}, {"VarFileInfo", "", {std::move(translation)}}}};
+}
 
-// The version tree of a Windows executable, answering as VerQueryValueA does: a block without a
-// value (a table) gives the empty text, a string its text in the ANSI code page.
+// A version tree, answering as VerQueryValueA does: a block without a value (a table) gives the
+// empty text, a string its text in the ANSI code page.
 class ResourceVersionInfo final : public VersionInfo {
  public:
   explicit ResourceVersionInfo(VersionBlock root) : root_(std::move(root)) {}
@@ -73,7 +72,7 @@ constexpr std::streamoff kLargestImage = 256 * 1024 * 1024;
 }  // namespace
 
 std::unique_ptr<VersionInfo> VersionInfo::Load(std::string_view path) {
-  if (path == ExecutablePath()) return std::make_unique<CompiledInVersionInfo>();
+  if (path == ExecutablePath()) return std::make_unique<ResourceVersionInfo>(OwnVersionTree());
   std::ifstream file{std::string(path), std::ios::binary | std::ios::ate};
   if (!file || file.tellg() > kLargestImage) return nullptr;
   file.seekg(0);
