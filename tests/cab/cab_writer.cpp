@@ -8,7 +8,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 36;
 constexpr std::size_t kFolderSize = 8;
-constexpr std::size_t kFileFixedSize = 16;
 constexpr std::size_t kDataHeaderSize = 8;
 constexpr std::size_t kMaxBlock = 32768;
 
@@ -38,42 +37,30 @@ std::uint32_t Get32(const std::string& in, std::size_t at) {
   return value;
 }
 
-// The data blocks of one folder: the stream cut into blocks of at most 32 KiB (none for an empty
-// stream).
-std::string DataBlocks(const std::string& stream, std::uint16_t& count) {
-  std::string blocks;
-  count = 0;
+// The stored data blocks of one folder: the stream cut into blocks of at most 32 KiB (none for
+// an empty stream).
+FolderData StoredFolder(const std::string& stream) {
+  FolderData folder;
   for (std::size_t at = 0; at < stream.size(); at += kMaxBlock) {
     const std::size_t size = std::min(kMaxBlock, stream.size() - at);
-    Append32(blocks, 0);  // no checksum
-    Append16(blocks, static_cast<std::uint32_t>(size));
-    Append16(blocks, static_cast<std::uint32_t>(size));
-    blocks.append(stream, at, size);
-    ++count;
+    folder.blocks.push_back({stream.substr(at, size), static_cast<std::uint16_t>(size)});
   }
-  return blocks;
+  return folder;
 }
 
-}  // namespace
+// A file's place: its folder and its offset in that folder's stream.
+struct Place {
+  std::uint16_t folder;
+  std::uint32_t offset;
+};
 
-std::string BuildCabinet(const std::vector<CabEntry>& entries, FolderLayout layout) {
-  // Each folder's uncompressed stream, and each file's folder and offset in it.
-  std::vector<std::string> streams;
-  std::vector<std::uint16_t> file_folder;
-  std::vector<std::uint32_t> file_offset;
-  for (const auto& entry : entries) {
-    if (streams.empty() || layout == FolderLayout::kFolderPerFile) streams.emplace_back();
-    file_folder.push_back(static_cast<std::uint16_t>(streams.size() - 1));
-    file_offset.push_back(static_cast<std::uint32_t>(streams.back().size()));
-    streams.back() += entry.data;
-  }
-  if (streams.empty()) streams.emplace_back();
-
+std::string Assemble(const std::vector<CabEntry>& entries, const std::vector<std::uint32_t>& sizes,
+                     const std::vector<Place>& places, const std::vector<FolderData>& folders) {
   std::string files;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    Append32(files, static_cast<std::uint32_t>(entries[i].data.size()));
-    Append32(files, file_offset[i]);
-    Append16(files, file_folder[i]);
+    Append32(files, sizes[i]);
+    Append32(files, places[i].offset);
+    Append16(files, places[i].folder);
     Append16(files, entries[i].date);
     Append16(files, entries[i].time);
     Append16(files, entries[i].attributes);
@@ -81,17 +68,20 @@ std::string BuildCabinet(const std::vector<CabEntry>& entries, FolderLayout layo
     files += '\0';
   }
 
-  const std::size_t files_offset = kHeaderSize + kFolderSize * streams.size();
-  std::size_t data_offset = files_offset + files.size();
-  std::string folders;
+  const std::size_t files_offset = kHeaderSize + kFolderSize * folders.size();
+  const std::size_t data_offset = files_offset + files.size();
+  std::string folder_table;
   std::string data;
-  for (const auto& stream : streams) {
-    std::uint16_t blocks = 0;
-    const std::string bytes = DataBlocks(stream, blocks);
-    Append32(folders, static_cast<std::uint32_t>(data_offset + data.size()));
-    Append16(folders, blocks);
-    Append16(folders, 0);  // stored
-    data += bytes;
+  for (const auto& folder : folders) {
+    Append32(folder_table, static_cast<std::uint32_t>(data_offset + data.size()));
+    Append16(folder_table, static_cast<std::uint32_t>(folder.blocks.size()));
+    Append16(folder_table, folder.compression);
+    for (const auto& block : folder.blocks) {
+      Append32(data, 0);  // no checksum
+      Append16(data, static_cast<std::uint32_t>(block.packed.size()));
+      Append16(data, block.unpacked);
+      data += block.packed;
+    }
   }
 
   std::string cabinet(kHeaderSize, '\0');
@@ -100,13 +90,85 @@ std::string BuildCabinet(const std::vector<CabEntry>& entries, FolderLayout layo
   Put32(cabinet, 16, static_cast<std::uint32_t>(files_offset));
   cabinet[24] = 3;  // version 1.3
   cabinet[25] = 1;
-  Put16(cabinet, 26, static_cast<std::uint32_t>(streams.size()));
+  Put16(cabinet, 26, static_cast<std::uint32_t>(folders.size()));
   Put16(cabinet, 28, static_cast<std::uint32_t>(entries.size()));
   Put16(cabinet, 32, 0x1234);  // set id
-  cabinet += folders;
-  cabinet += files;
-  cabinet += data;
-  return cabinet;
+  return cabinet + folder_table + files + data;
+}
+
+// Writes deflate bits: values least significant bit first, Huffman codes most significant first.
+class BitWriter {
+ public:
+  void Bits(std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) Bit((value >> i) & 1);
+  }
+  void Code(std::uint32_t code, int length) {
+    for (int i = length - 1; i >= 0; --i) Bit((code >> i) & 1);
+  }
+  const std::string& Bytes() const { return bytes_; }
+
+ private:
+  void Bit(std::uint32_t bit) {
+    if (used_ == 0) bytes_ += '\0';
+    bytes_.back() = static_cast<char>(static_cast<unsigned char>(bytes_.back()) | (bit << used_));
+    used_ = (used_ + 1) % 8;
+  }
+  std::string bytes_;
+  int used_ = 0;
+};
+
+}  // namespace
+
+std::string BuildCabinet(const std::vector<CabEntry>& entries, FolderLayout layout) {
+  std::vector<std::string> streams;
+  std::vector<Place> places;
+  std::vector<std::uint32_t> sizes;
+  for (const auto& entry : entries) {
+    if (streams.empty() || layout == FolderLayout::kFolderPerFile) streams.emplace_back();
+    places.push_back({static_cast<std::uint16_t>(streams.size() - 1),
+                      static_cast<std::uint32_t>(streams.back().size())});
+    sizes.push_back(static_cast<std::uint32_t>(entry.data.size()));
+    streams.back() += entry.data;
+  }
+  if (streams.empty()) streams.emplace_back();
+  std::vector<FolderData> folders;
+  for (const auto& stream : streams) folders.push_back(StoredFolder(stream));
+  return Assemble(entries, sizes, places, folders);
+}
+
+std::string BuildCabinetFromBlocks(const std::vector<CabEntry>& entries,
+                                   const std::vector<std::uint32_t>& sizes,
+                                   const FolderData& folder) {
+  std::vector<Place> places;
+  std::uint32_t offset = 0;
+  for (const auto size : sizes) {
+    places.push_back({0, offset});
+    offset += size;
+  }
+  return Assemble(entries, sizes, places, {folder});
+}
+
+DataBlock MszipStoredBlock(const std::string& data) {
+  std::string packed = "CK";
+  packed += '\x01';  // the last deflate block, stored
+  Append16(packed, static_cast<std::uint32_t>(data.size()));
+  Append16(packed, static_cast<std::uint32_t>(~data.size() & 0xffff));
+  packed += data;
+  return {packed, static_cast<std::uint16_t>(data.size())};
+}
+
+DataBlock MszipCopyBlock(unsigned length, unsigned distance) {
+  // Fixed Huffman codes: length code 269 covers 19 to 22 (two extra bits), distance code 11
+  // covers 49 to 64 (four extra bits), 256 ends the block.
+  BitWriter bits;
+  bits.Bits(1, 1);  // the last block
+  bits.Bits(1, 2);  // fixed Huffman codes
+  bits.Code(269 - 256, 7);
+  bits.Bits(length - 19, 2);
+  bits.Code(11, 5);
+  bits.Bits(distance - 49, 4);
+  bits.Code(0, 7);
+  return {"CK" + bits.Bytes(), static_cast<std::uint16_t>(length)};
 }
 
 std::size_t FirstDataOffset(const std::string& cabinet) {

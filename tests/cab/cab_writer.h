@@ -22,6 +22,28 @@ enum class FolderLayout { kOneFolder, kFolderPerFile };
 std::string BuildCabinet(const std::vector<CabEntry>& entries,
                          FolderLayout layout = FolderLayout::kOneFolder);
 
+// A data block as stored: its packed bytes and the size they unpack to.
+struct DataBlock {
+  std::string packed;
+  std::uint16_t unpacked = 0;
+};
+
+struct FolderData {
+  std::vector<DataBlock> blocks;
+  std::uint16_t compression = 0;  // 0 stored, 1 MSZIP
+};
+
+// A cabinet of one folder made of the given blocks; the files follow each other in its stream,
+// with the sizes given.
+std::string BuildCabinetFromBlocks(const std::vector<CabEntry>& entries,
+                                   const std::vector<std::uint32_t>& sizes,
+                                   const FolderData& folder);
+
+// MSZIP blocks: the data stored as it is, and a block of one back-reference (length 19 to 22,
+// distance 49 to 64) into the output before it.
+DataBlock MszipStoredBlock(const std::string& data);
+DataBlock MszipCopyBlock(unsigned length, unsigned distance);
+
 // The offset of the first data block's data in a cabinet without reserved space.
 std::size_t FirstDataOffset(const std::string& cabinet);
 

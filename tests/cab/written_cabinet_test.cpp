@@ -152,6 +152,38 @@ TEST(WrittenCabinet, LinksInsideTheTargetAreNotFollowed) {
   }
 }
 
+// MSZIP blocks refer back into the output of the blocks before them, up to 32 KiB, also across
+// blocks shorter than 32 KiB.
+TEST(WrittenCabinet, MszipHistoryReachesAcrossShortBlocks) {
+  struct Case {
+    std::string label;
+    std::string first;
+  };
+  const std::vector<Case> cases = {
+      {"short first block",
+       "The first block of the folder, followed by a very short one. " + std::string(40, '-')},
+      {"full first block",
+       std::string(32768, '=').replace(32768 - 50, 22, "history across blocks!")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::string second = "0123456789";
+    // 20 bytes copied from 60 back: 50 of them lie before the short second block.
+    const std::string stream = c.first + second;
+    const std::string copied = stream.substr(stream.size() - 60, 20);
+    testing::FolderData folder;
+    folder.compression = 1;
+    folder.blocks = {testing::MszipStoredBlock(c.first), testing::MszipStoredBlock(second),
+                     testing::MszipCopyBlock(20, 60)};
+    const auto first_size = static_cast<std::uint32_t>(c.first.size());
+    Extraction run(testing::BuildCabinetFromBlocks({{"one.bin", ""}, {"two.bin", ""}},
+                                                   {first_size, 30}, folder));
+    ASSERT_TRUE(run.result);
+    EXPECT_EQ(ReadWholeFile(run.Target("one.bin")), c.first);
+    EXPECT_EQ(ReadWholeFile(run.Target("two.bin")), second + copied);
+  }
+}
+
 // Damaged cabinets fail, and the file whose data was damaged is not left half-written.
 TEST(DamagedCabinet, FailsAndLeavesNoHalfWrittenFile) {
   const std::string many = ReadWholeFile(CabFixture("many_zip.cab"));
