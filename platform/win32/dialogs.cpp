@@ -1,0 +1,17 @@
+// Message boxes, owned by the main window so that they stay in front of it and keep its
+// messages flowing while they are up.
+#include "platform/dialogs.h"
+
+#include <string>
+
+#include "platform/win32/window_class.h"
+
+namespace zarn::platform {
+
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+  const std::string body(text);
+  const std::string title(caption);
+  return MessageBoxA(win32::CurrentMainWindow(), body.c_str(), title.c_str(), flags);
+}
+
+}  // namespace zarn::platform

@@ -1,0 +1,82 @@
+// Process and clock facts on Windows: the command line as the process received it, the tick
+// count, local time and the user's date and time formats.
+#include "platform/system.h"
+
+#include "platform/files.h"
+#include "platform/win32/command_line.h"
+#include "platform/win32/windows_api.h"
+
+namespace zarn::platform {
+
+namespace {
+
+const DWORD kMainThread = GetCurrentThreadId();  // set while the program's statics initialise
+
+SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(when.year);
+  time.wMonth = static_cast<WORD>(when.month);
+  time.wDay = static_cast<WORD>(when.day);
+  time.wHour = static_cast<WORD>(when.hour);
+  time.wMinute = static_cast<WORD>(when.minute);
+  time.wSecond = static_cast<WORD>(when.second);
+  time.wMilliseconds = static_cast<WORD>(when.millisecond);
+  // A round trip through the file time fills in the day of the week that long formats show.
+  FILETIME file_time{};
+  if (SystemTimeToFileTime(&time, &file_time)) FileTimeToSystemTime(&file_time, &time);
+  return time;
+}
+
+// Calls a GetDateFormatA-style function into a buffer large enough for any format.
+template <typename Formatter>
+std::string FormatWith(Formatter formatter) {
+  char buffer[256];
+  const int n = formatter(buffer, static_cast<int>(sizeof buffer));
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n - 1)) : std::string();
+}
+
+}  // namespace
+
+void SetCommandLine(int, char**) {}
+
+std::vector<std::string> CommandLineParameters() {
+  std::vector<std::string> parameters = win32::SplitCommandLine(GetCommandLineA());
+  // Parameter 0 is the program's full path, whatever name it was started by.
+  if (parameters.empty()) parameters.emplace_back();
+  parameters[0] = ExecutablePath();
+  return parameters;
+}
+
+std::uint32_t TickCount() { return GetTickCount(); }
+
+CivilDateTime LocalNow() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  CivilDateTime c;
+  c.year = now.wYear;
+  c.month = now.wMonth;
+  c.day = now.wDay;
+  c.hour = now.wHour;
+  c.minute = now.wMinute;
+  c.second = now.wSecond;
+  c.millisecond = now.wMilliseconds;
+  return c;
+}
+
+std::string FormatShortDate(const CivilDateTime& when) {
+  const SYSTEMTIME time = ToSystemTime(when);
+  return FormatWith([&](char* buffer, int size) {
+    return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, size);
+  });
+}
+
+std::string FormatLongTime(const CivilDateTime& when) {
+  const SYSTEMTIME time = ToSystemTime(when);
+  return FormatWith([&](char* buffer, int size) {
+    return GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, buffer, size);
+  });
+}
+
+bool IsMainThread() { return GetCurrentThreadId() == kMainThread; }
+
+}  // namespace zarn::platform

@@ -1,0 +1,13 @@
+# The Windows specifics of the platform layer: their test sources, the program's resources (so
+# that the test program answers version queries as the program does) and a small child program
+# for the process tests, built beside the test program.
+if(WIN32)
+  file(GLOB win32_platform_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/win32/*.cpp)
+  target_sources(test_platform PRIVATE ${win32_platform_tests})
+  target_link_libraries(test_platform PRIVATE zarn_resources)
+
+  add_executable(platform_child ${CMAKE_CURRENT_LIST_DIR}/win32/child/platform_child.cpp)
+  target_link_libraries(platform_child PRIVATE zarn_options)
+  set_target_properties(platform_child PROPERTIES WIN32_EXECUTABLE ON)
+  add_dependencies(test_platform platform_child)
+endif()
