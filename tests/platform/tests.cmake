@@ -7,7 +7,7 @@ if(WIN32)
   target_link_libraries(test_platform PRIVATE zarn_resources)
 
   add_executable(platform_child ${CMAKE_CURRENT_LIST_DIR}/win32/child/platform_child.cpp)
-  target_link_libraries(platform_child PRIVATE zarn_options)
+  target_link_libraries(platform_child PRIVATE zarn_platform)
   set_target_properties(platform_child PROPERTIES WIN32_EXECUTABLE ON)
   add_dependencies(test_platform platform_child)
 endif()

@@ -1,0 +1,246 @@
+// The tool window, the icon's callback window and message boxes, on a real (virtual) display.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "platform/message_loop.h"
+#include "platform/system.h"
+#include "platform/win32/notify_icon_record.h"
+#include "platform/win32/windows_api.h"
+#include "platform/window.h"
+
+namespace zarn::platform {
+namespace {
+
+// Records the messages above the system's range and hands everything on to the default.
+class RecordingTarget : public MessageTarget {
+ public:
+  virtual ~RecordingTarget() = default;
+  std::intptr_t HandleMessage(const WindowMessage& message) override {
+    if (message.message >= WM_USER) seen.push_back(message);
+    if (window != nullptr) return window->DefaultHandling(message);
+    if (tray != nullptr) return tray->DefaultHandling(message);
+    return 0;
+  }
+
+  std::vector<WindowMessage> seen;
+  MainWindow* window = nullptr;
+  TrayIconHost* tray = nullptr;
+};
+
+struct Child {
+  HWND handle = nullptr;
+  RECT rect{};  // in the parent's client coordinates
+};
+
+// The first child of parent with the class name and, when style_bits is given, those styles.
+Child FindChild(HWND parent, const char* class_name, LONG style_bits = 0) {
+  for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    char name[64] = {};
+    GetClassNameA(child, name, sizeof name);
+    const LONG style = GetWindowLongA(child, GWL_STYLE);
+    if (lstrcmpiA(name, class_name) != 0 || (style & style_bits) != style_bits) continue;
+    Child found{child, {}};
+    GetWindowRect(child, &found.rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&found.rect), 2);
+    return found;
+  }
+  return {};
+}
+
+bool HasStyle(HWND window, LONG bits) { return (GetWindowLongA(window, GWL_STYLE) & bits) == bits; }
+
+void Pump(std::uint32_t ms) {
+  const std::uint32_t start = TickCount();
+  do {
+    MessageLoop::ProcessMessages();
+  } while (TickCount() - start < ms && MessageLoop::WaitForMessage(ms));
+}
+
+class Win32Window : public testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = MainWindow::Create("ZARN4 Program Update", target_);
+    target_.window = window_.get();
+    hwnd_ = reinterpret_cast<HWND>(window_->Id());
+    ASSERT_NE(hwnd_, nullptr);
+  }
+
+  RecordingTarget target_;
+  std::unique_ptr<MainWindow> window_;
+  HWND hwnd_ = nullptr;
+};
+
+TEST_F(Win32Window, IsAHiddenCentredToolWindowOfTheFixedClientSize) {
+  char caption[64] = {};
+  GetWindowTextA(hwnd_, caption, sizeof caption);
+  EXPECT_STREQ(caption, "ZARN4 Program Update");
+  EXPECT_FALSE(window_->Visible());
+  EXPECT_TRUE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+  RECT client{};
+  GetClientRect(hwnd_, &client);
+  EXPECT_EQ(client.right, 302);
+  EXPECT_EQ(client.bottom, 69);
+  RECT frame{};
+  GetWindowRect(hwnd_, &frame);
+  EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
+  EXPECT_NEAR((frame.top + frame.bottom) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 1);
+}
+
+TEST_F(Win32Window, HoldsStatusTextProgressBarAndIconWhereTheLayoutPutsThem) {
+  const Child status = FindChild(hwnd_, "Static", WS_VISIBLE);
+  const Child image = FindChild(hwnd_, "Static", SS_ICON);
+  const Child progress = FindChild(hwnd_, "msctls_progress32");
+  ASSERT_NE(status.handle, nullptr);
+  ASSERT_NE(image.handle, nullptr);
+  ASSERT_NE(progress.handle, nullptr);
+  const struct {
+    const char* what;
+    RECT actual;
+    POINT origin;
+    SIZE size;  // {0, 0}: not checked
+  } cases[] = {
+      {"status", status.rect, {17, 9}, {0, 0}},
+      {"image", image.rect, {264, 32}, {32, 32}},
+      {"progress", progress.rect, {16, 39}, {220, 9}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.actual.left, c.origin.x) << c.what;
+    EXPECT_EQ(c.actual.top, c.origin.y) << c.what;
+    if (c.size.cx == 0) continue;
+    EXPECT_EQ(c.actual.right - c.actual.left, c.size.cx) << c.what;
+    EXPECT_EQ(c.actual.bottom - c.actual.top, c.size.cy) << c.what;
+  }
+  EXPECT_NE(SendMessageA(image.handle, STM_GETICON, 0, 0), 0);
+
+  // The bar starts hidden, counts 0..100 and shows on request.
+  EXPECT_FALSE(HasStyle(progress.handle, WS_VISIBLE));
+  PBRANGE range{};
+  SendMessageA(progress.handle, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+  EXPECT_EQ(range.iLow, 0);
+  EXPECT_EQ(range.iHigh, 100);
+  window_->SetProgressVisible(true);
+  window_->SetProgress(42);
+  EXPECT_TRUE(HasStyle(progress.handle, WS_VISIBLE));
+  EXPECT_EQ(SendMessageA(progress.handle, PBM_GETPOS, 0, 0), 42);
+  window_->SetProgressVisible(false);
+  EXPECT_FALSE(HasStyle(progress.handle, WS_VISIBLE));
+}
+
+TEST_F(Win32Window, StatusTextSizesItselfToItsText) {
+  const HWND status = FindChild(hwnd_, "Static", WS_VISIBLE).handle;
+  ASSERT_NE(status, nullptr);
+  const auto width = [&] {
+    RECT r{};
+    GetWindowRect(status, &r);
+    return r.right - r.left;
+  };
+  window_->SetStatusText("Quit");
+  const int short_width = width();
+  window_->SetStatusText("Looking for Update & more");
+  const int long_width = width();
+  char text[64] = {};
+  GetWindowTextA(status, text, sizeof text);
+  EXPECT_STREQ(text, "Looking for Update & more");
+  EXPECT_GT(short_width, 0);
+  EXPECT_GT(long_width, 3 * short_width);
+}
+
+TEST_F(Win32Window, ShowsHidesAndHandsEveryMessageToTheTarget) {
+  window_->Show();
+  EXPECT_TRUE(window_->Visible());
+  window_->HideTaskbarButton();
+  EXPECT_FALSE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+  window_->Hide();
+  EXPECT_FALSE(window_->Visible());
+
+  window_->Post({WM_USER + 5, 11, 22});
+  Pump(200);
+  ASSERT_EQ(target_.seen.size(), 1u);
+  EXPECT_EQ(target_.seen[0].message, WM_USER + 5);
+  EXPECT_EQ(target_.seen[0].wparam, 11u);
+  EXPECT_EQ(target_.seen[0].lparam, 22);
+
+  // The default handling of the close command is the system's: the window is destroyed.
+  SendMessageA(hwnd_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindow(hwnd_));
+  window_.reset();  // and the object copes with a window already gone
+}
+
+TEST(Win32Dialogs, MessageBoxIsOwnedByTheMainWindowAndAnswersWithTheButton) {
+  RecordingTarget target;
+  auto window = MainWindow::Create("Owner", target);
+  target.window = window.get();
+  const HWND owner = reinterpret_cast<HWND>(window->Id());
+  const struct {
+    std::uint32_t flags;
+    WPARAM button;
+    int answer;
+  } cases[] = {
+      {kMbOk | kMbIconError, IDOK, kIdOk},
+      {kMbYesNo | kMbIconQuestion | kMbDefButton2, IDYES, kIdYes},
+      {kMbYesNo | kMbIconQuestion, IDNO, kIdNo},
+  };
+  for (const auto& c : cases) {
+    HWND box_owner = nullptr;
+    // The box runs its own loop; a timer finds the box there and presses the button.
+    auto presser = Timer::Start(50, [&] {
+      const HWND box = FindWindowA("#32770", "Question?");
+      if (box == nullptr) return;
+      box_owner = GetWindow(box, GW_OWNER);
+      PostMessageA(box, WM_COMMAND, c.button, 0);
+    });
+    EXPECT_EQ(ShowMessageBox("Install the update?", "Question?", c.flags), c.answer);
+    EXPECT_EQ(box_owner, owner);
+  }
+}
+
+TEST(Win32Tray, RecordIsTheFirstLayoutWithTheTipCutTo63Characters) {
+  const HWND window = reinterpret_cast<HWND>(0x1234);
+  const HICON icon = reinterpret_cast<HICON>(0x5678);
+  const std::string long_tip(100, 'x');
+  const struct {
+    std::string tip;
+    std::size_t kept;
+  } cases[] = {{"", 0}, {"ZARN 4 Update", 13}, {long_tip.substr(0, 63), 63},
+               {long_tip.substr(0, 64), 63}, {long_tip, 63}};
+  for (const auto& c : cases) {
+    const win32::NotifyIconRecord record = win32::MakeNotifyIconRecord(window, icon, c.tip);
+    EXPECT_EQ(record.cbSize, 88u);
+    EXPECT_EQ(record.hWnd, window);
+    EXPECT_EQ(record.uID, 0u);
+    EXPECT_EQ(record.uFlags, 7u);
+    EXPECT_EQ(record.uCallbackMessage, 1125u);
+    EXPECT_EQ(record.hIcon, icon);
+    EXPECT_EQ(std::strlen(record.szTip), c.kept);
+    EXPECT_EQ(std::string(record.szTip), c.tip.substr(0, c.kept));
+  }
+}
+
+TEST(Win32Tray, CallbackWindowIsHiddenAndHandsItsMessagesToTheTarget) {
+  RecordingTarget target;
+  auto tray = TrayIconHost::Create(target);
+  target.tray = tray.get();
+  const HWND window = reinterpret_cast<HWND>(tray->Id());
+  ASSERT_NE(window, nullptr);
+  EXPECT_FALSE(IsWindowVisible(window));
+  tray->Notify(NotifyIconOperation::kAdd, "ZARN 4 Program Update");
+  tray->Notify(NotifyIconOperation::kModify, "Looking for Update");
+  PostMessageA(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+  Pump(200);
+  ASSERT_EQ(target.seen.size(), 1u);
+  EXPECT_EQ(target.seen[0].message, kTrayCallbackMessage);
+  EXPECT_EQ(target.seen[0].lparam, WM_LBUTTONDBLCLK);
+  tray->Notify(NotifyIconOperation::kDelete, "");
+
+  ASSERT_TRUE(SetCursorPos(120, 80));
+  const Point position = tray->CursorPos();
+  EXPECT_EQ(position.x, 120);
+  EXPECT_EQ(position.y, 80);
+}
+
+}  // namespace
+}  // namespace zarn::platform
