@@ -24,6 +24,10 @@ CivilDateTime LocalNow();
 std::string FormatShortDate(const CivilDateTime& when);
 std::string FormatLongTime(const CivilDateTime& when);
 
+// Processor time (user and system) this process has used so far, in milliseconds: the measure
+// of what a wait costs.
+std::uint64_t ProcessorTimeMs();
+
 // True on the thread that started the program.
 bool IsMainThread();
 

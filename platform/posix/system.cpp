@@ -74,6 +74,13 @@ std::string FormatLongTime(const CivilDateTime& when) {
   return FormatWithLocale(when, T_FMT, "%H:%M:%S");
 }
 
+std::uint64_t ProcessorTimeMs() {
+  struct timespec used{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+  return static_cast<std::uint64_t>(used.tv_sec) * 1000u +
+         static_cast<std::uint64_t>(used.tv_nsec) / 1000000u;
+}
+
 bool IsMainThread() { return pthread_equal(pthread_self(), kMainThread) != 0; }
 
 }  // namespace zarn::platform

@@ -3,7 +3,9 @@
 namespace zarn::platform::win32 {
 
 namespace {
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
 }  // namespace
 
 std::vector<std::string> SplitCommandLine(std::string_view command_line) {

@@ -19,6 +19,8 @@ bool InternetAutodial(std::uint32_t flags, WindowId owner) {
   return ::InternetAutodial(flags, reinterpret_cast<HWND>(owner)) != FALSE;
 }
 
-bool InternetAutodialHangup() { return ::InternetAutodialHangup(0) != FALSE; }
+bool InternetAutodialHangup() {
+  return ::InternetAutodialHangup(0) != FALSE;
+}
 
 }  // namespace zarn::platform

@@ -57,8 +57,12 @@ class Search {
 
 }  // namespace
 
-char PathDelimiter() { return '\\'; }
-bool FileNamesIgnoreCase() { return true; }
+char PathDelimiter() {
+  return '\\';
+}
+bool FileNamesIgnoreCase() {
+  return true;
+}
 
 std::string ExecutablePath() {
   std::string path(MAX_PATH, '\0');
@@ -91,7 +95,9 @@ bool RemoveFolder(std::string_view path) {
   return RemoveDirectoryA(std::string(path).c_str()) != FALSE;
 }
 
-bool DeleteFile(std::string_view path) { return DeleteFileA(std::string(path).c_str()) != FALSE; }
+bool DeleteFile(std::string_view path) {
+  return DeleteFileA(std::string(path).c_str()) != FALSE;
+}
 
 std::vector<std::string> ListPlainFiles(std::string_view folder) {
   std::string pattern(folder);

@@ -76,7 +76,9 @@ void MessageLoop::ProcessMessages() {
   }
 }
 
-bool MessageLoop::ProcessOneMessage() { return DispatchOne(); }
+bool MessageLoop::ProcessOneMessage() {
+  return DispatchOne();
+}
 
 bool MessageLoop::MessageWaiting() {
   MSG message{};
@@ -104,7 +106,9 @@ void MessageLoop::Quit() {
   PostQuitMessage(0);
 }
 
-bool MessageLoop::Terminated() { return g_terminated; }
+bool MessageLoop::Terminated() {
+  return g_terminated;
+}
 
 std::unique_ptr<Timer> Timer::Start(std::uint32_t interval_ms, std::function<void()> callback) {
   return std::make_unique<WindowTimer>(interval_ms, std::move(callback));

@@ -61,7 +61,8 @@ class Win32RegistryKey final : public RegistryKey {
         return read;
       }
     }
-    read.status = status == ERROR_FILE_NOT_FOUND ? RegistryStatus::kMissing : RegistryStatus::kError;
+    read.status =
+        status == ERROR_FILE_NOT_FOUND ? RegistryStatus::kMissing : RegistryStatus::kError;
     return read;
   }
 
@@ -142,9 +143,8 @@ std::unique_ptr<RegistryKey> RegistryKey::Open(RegistryRoot root, std::string_vi
 
 std::unique_ptr<RegistryKey> RegistryKey::Create(RegistryRoot root, std::string_view path) {
   HKEY key = nullptr;
-  if (RegCreateKeyExA(RootKey(root), std::string(path).c_str(), 0, nullptr,
-                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExA(RootKey(root), std::string(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return nullptr;
   }
   return std::make_unique<Win32RegistryKey>(key);

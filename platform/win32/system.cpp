@@ -47,7 +47,9 @@ std::vector<std::string> CommandLineParameters() {
   return parameters;
 }
 
-std::uint32_t TickCount() { return GetTickCount(); }
+std::uint32_t TickCount() {
+  return GetTickCount();
+}
 
 CivilDateTime LocalNow() {
   SYSTEMTIME now{};
@@ -77,6 +79,17 @@ std::string FormatLongTime(const CivilDateTime& when) {
   });
 }
 
-bool IsMainThread() { return GetCurrentThreadId() == kMainThread; }
+std::uint64_t ProcessorTimeMs() {
+  FILETIME created{}, exited{}, kernel{}, user{};
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  const auto hundred_ns = [](const FILETIME& t) {
+    return static_cast<std::uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime;
+  };
+  return (hundred_ns(kernel) + hundred_ns(user)) / 10000u;
+}
+
+bool IsMainThread() {
+  return GetCurrentThreadId() == kMainThread;
+}
 
 }  // namespace zarn::platform

@@ -42,9 +42,8 @@ class MenuFont {
 // Creates a child control of the window with its font; the parent destroys it.
 HWND CreateChild(HWND parent, const char* class_name, DWORD style, int x, int y, int width,
                  int height, HFONT font) {
-  const HWND child =
-      CreateWindowExA(0, class_name, "", WS_CHILD | style, x, y, width, height, parent, nullptr,
-                      GetModuleHandleA(nullptr), nullptr);
+  const HWND child = CreateWindowExA(0, class_name, "", WS_CHILD | style, x, y, width, height,
+                                     parent, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (child != nullptr) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
 }

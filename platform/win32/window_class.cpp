@@ -60,8 +60,12 @@ HICON ProgramIcon() {
   return icon != nullptr ? icon : LoadIconA(nullptr, IDI_APPLICATION);
 }
 
-HWND CurrentMainWindow() { return IsWindow(g_main_window) ? g_main_window : nullptr; }
+HWND CurrentMainWindow() {
+  return IsWindow(g_main_window) ? g_main_window : nullptr;
+}
 
-void SetCurrentMainWindow(HWND window) { g_main_window = window; }
+void SetCurrentMainWindow(HWND window) {
+  g_main_window = window;
+}
 
 }  // namespace zarn::platform::win32

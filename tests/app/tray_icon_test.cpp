@@ -48,7 +48,8 @@ class TrayIconTest : public ::testing::Test {
   static std::string At(int x, int y) { return " @" + std::to_string(x) + "," + std::to_string(y); }
 
   void SendIconMessage(std::uint32_t mouse_message) {
-    tray_.HandleMessage({platform::kTrayCallbackMessage, 0, mouse_message});
+    tray_.HandleMessage(
+        {platform::kTrayCallbackMessage, 0, static_cast<std::intptr_t>(mouse_message)});
   }
 
   // A form whose own procedure records what reaches it.

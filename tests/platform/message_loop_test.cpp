@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <ctime>
 #include <vector>
 
+#include "platform/system.h"
 #include "platform/window.h"
 
 namespace zarn::platform {
@@ -22,7 +22,8 @@ struct Recorder : MessageTarget {
   std::vector<std::uint32_t> seen;
 };
 
-double ProcessCpuSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }
+// std::clock counts wall time on Windows, so the platform's own measure is used.
+double ProcessCpuSeconds() { return static_cast<double>(ProcessorTimeMs()) / 1000.0; }
 
 TEST(MessageLoop, PostedMessagesAreDispatchedInOrderAndOnlyOnce) {
   Recorder recorder;

@@ -21,12 +21,9 @@ TEST(OwnVersionInfo, AnswersTheTranslationAndEveryKeyOfTheProgram) {
     const char* key;
     const char* value;
   } cases[] = {
-      {"CompanyName", "Brenicsoft"},
-      {"FileDescription", "ZARN 4 Program Update"},
-      {"FileVersion", ZARN_VERSION_TEXT},
-      {"InternalName", "zarn4update"},
-      {"OriginalFilename", "zarn4update.exe"},
-      {"ProductName", "ZARN 4"},
+      {"CompanyName", "Brenicsoft"},           {"FileDescription", "ZARN 4 Program Update"},
+      {"FileVersion", ZARN_VERSION_TEXT},      {"InternalName", "zarn4update"},
+      {"OriginalFilename", "zarn4update.exe"}, {"ProductName", "ZARN 4"},
       {"ProductVersion", ZARN_VERSION_TEXT},
   };
   for (const auto& c : cases) {

@@ -23,12 +23,9 @@ TEST(Win32Files, ListsPlainAndReadOnlyFilesOnly) {
     DWORD attributes;  // 0: a folder
     bool listed;
   } entries[] = {
-      {"plain.txt", FILE_ATTRIBUTE_NORMAL, true},
-      {"NO_EXTENSION", FILE_ATTRIBUTE_ARCHIVE, true},
-      {"locked.dll", FILE_ATTRIBUTE_READONLY, true},
-      {"hidden.ini", FILE_ATTRIBUTE_HIDDEN, false},
-      {"system.sys", FILE_ATTRIBUTE_SYSTEM, false},
-      {"sub", 0, false},
+      {"plain.txt", FILE_ATTRIBUTE_NORMAL, true},    {"NO_EXTENSION", FILE_ATTRIBUTE_ARCHIVE, true},
+      {"locked.dll", FILE_ATTRIBUTE_READONLY, true}, {"hidden.ini", FILE_ATTRIBUTE_HIDDEN, false},
+      {"system.sys", FILE_ATTRIBUTE_SYSTEM, false},  {"sub", 0, false},
   };
   std::vector<std::string> expected;
   for (const auto& e : entries) {

@@ -20,9 +20,8 @@ class Win32Registry : public testing::Test {
 
   std::string Path(const std::string& below) const { return base_ + "\\" + below; }
 
-  const std::string base_ =
-      std::string("Software\\ZarnPlatformTests\\") +
-      testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string base_ = std::string("Software\\ZarnPlatformTests\\") +
+                            testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 std::vector<std::uint8_t> Bytes(std::string_view text, bool with_nul) {
@@ -67,8 +66,8 @@ TEST_F(Win32Registry, ValuesComeBackWithTheirTypeAndExactBytes) {
   HKEY raw = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Path("Config").c_str(), 0, KEY_READ, &raw),
             ERROR_SUCCESS);
-  EXPECT_EQ(RegQueryValueExA(raw, "Program Folder", nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(text), &size),
+  EXPECT_EQ(RegQueryValueExA(raw, "Program Folder", nullptr, nullptr, reinterpret_cast<BYTE*>(text),
+                             &size),
             ERROR_SUCCESS);
   RegCloseKey(raw);
   EXPECT_STREQ(text, "C:\\ZARN4\\");

@@ -38,6 +38,8 @@ ScratchFolder::ScratchFolder() {
   root_ = std::string(name) + "\\";
 }
 
-ScratchFolder::~ScratchFolder() { RemoveAll(root_); }
+ScratchFolder::~ScratchFolder() {
+  RemoveAll(root_);
+}
 
 }  // namespace zarn::platform

@@ -51,7 +51,9 @@ Child FindChild(HWND parent, const char* class_name, LONG style_bits = 0) {
   return {};
 }
 
-bool HasStyle(HWND window, LONG bits) { return (GetWindowLongA(window, GWL_STYLE) & bits) == bits; }
+bool HasStyle(HWND window, LONG bits) {
+  return (GetWindowLongA(window, GWL_STYLE) & bits) == bits;
+}
 
 void Pump(std::uint32_t ms) {
   const std::uint32_t start = TickCount();
@@ -205,8 +207,11 @@ TEST(Win32Tray, RecordIsTheFirstLayoutWithTheTipCutTo63Characters) {
   const struct {
     std::string tip;
     std::size_t kept;
-  } cases[] = {{"", 0}, {"ZARN 4 Update", 13}, {long_tip.substr(0, 63), 63},
-               {long_tip.substr(0, 64), 63}, {long_tip, 63}};
+  } cases[] = {{"", 0},
+               {"ZARN 4 Update", 13},
+               {long_tip.substr(0, 63), 63},
+               {long_tip.substr(0, 64), 63},
+               {long_tip, 63}};
   for (const auto& c : cases) {
     const win32::NotifyIconRecord record = win32::MakeNotifyIconRecord(window, icon, c.tip);
     EXPECT_EQ(record.cbSize, 88u);
