@@ -8,6 +8,7 @@
 
 #include "cab/cabfiles.h"
 #include "platform/file_times.h"
+#include "platform/files.h"
 #include "tests/cab/cab_scratch.h"
 #include "tests/cab/cab_writer.h"
 
@@ -153,8 +154,11 @@ TEST(WrittenCabinet, LinksInsideTheTargetAreNotFollowed) {
 }
 
 // MSZIP blocks refer back into the output of the blocks before them, up to 32 KiB, also across
-// blocks shorter than 32 KiB.
+// blocks shorter than 32 KiB. Cabinet writers make every block but a folder's last one 32 KiB
+// long, and cabinet libraries differ on short blocks in the middle (Wine's keeps only the block
+// before as history), so this holds the POSIX reader to deflate's sliding window only.
 TEST(WrittenCabinet, MszipHistoryReachesAcrossShortBlocks) {
+  if (platform::PathDelimiter() != '/') GTEST_SKIP() << "the platform's library decides";
   struct Case {
     std::string label;
     std::string first;
