@@ -1,0 +1,16 @@
+// System error numbers in the Windows form the core reports ("Register x failed: 2"). Internal
+// to the POSIX back end.
+#pragma once
+
+#include <cstdint>
+
+namespace zarn::platform::posix {
+
+// The Windows error code for an errno value: ENOENT 2 (ERROR_FILE_NOT_FOUND), ENOTDIR 3
+// (ERROR_PATH_NOT_FOUND), EMFILE/ENFILE 4, EACCES/EPERM 5, ENOMEM/EAGAIN 8, ENOEXEC 193
+// (ERROR_BAD_EXE_FORMAT), ENAMETOOLONG/ELOOP 206 (ERROR_FILENAME_EXCED_RANGE), E2BIG 1639
+// (ERROR_INVALID_COMMAND_LINE). Any other errno becomes 20000 + errno, still recognisable and
+// clear of every Windows code the program reports.
+std::uint32_t WindowsErrorFromErrno(int error_number);
+
+}  // namespace zarn::platform::posix

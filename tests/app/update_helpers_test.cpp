@@ -1,0 +1,137 @@
+// The updater's system helpers that behave alike on both back ends: the switch test, emptying
+// the work folder, timed pauses and a registration tool that is not there.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "app/update_common.h"
+#include "platform/files.h"
+#include "platform/message_loop.h"
+#include "platform/system.h"
+#include "tests/support/scratch_registry.h"
+
+namespace zarn {
+namespace {
+
+TEST(CommandLineSwitch, MatchesWholeParametersWhateverTheirLetterCase) {
+  const struct {
+    std::vector<std::string> parameters;
+    bool expected;
+  } cases[] = {
+      {{"zarn4update.exe", "/run"}, true},
+      {{"zarn4update.exe", "/RUN"}, true},
+      {{"zarn4update.exe", "/Run"}, true},
+      {{"zarn4update.exe", "other", "/rUN"}, true},
+      {{"zarn4update.exe", "/run x"}, false},  // a quoted parameter with a blank after the switch
+      {{"zarn4update.exe", "/run2"}, false},
+      {{"zarn4update.exe", "-run"}, false},
+      {{"zarn4update.exe", "run"}, false},
+      {{"zarn4update.exe", " /run"}, false},
+      {{"/run"}, false},  // the program path is not a parameter
+      {{}, false},
+  };
+  for (const auto& c : cases) {
+    std::string trace;
+    for (const auto& p : c.parameters) trace += "[" + p + "]";
+    SCOPED_TRACE(trace);
+    EXPECT_EQ(ParametersHaveSwitch(c.parameters, "/run"), c.expected);
+  }
+}
+
+// A folder of the test's own with files and sub-folders made to order.
+class EmptyFolderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = test::ScratchFolder() + platform::PathDelimiter() + info->name() +
+              platform::PathDelimiter();
+    ASSERT_TRUE(platform::CreateFolder(folder_));
+  }
+
+  void TearDown() override {
+    for (const std::string& name : read_only_) platform::SetReadOnly(folder_ + name, false);
+  }
+
+  void File(const std::string& name, bool read_only = false) {
+    std::uint32_t error = 0;
+    ASSERT_TRUE(platform::WriteWholeFile(folder_ + name, std::span<const char>("x", 1), error));
+    if (read_only) {
+      ASSERT_TRUE(platform::SetReadOnly(folder_ + name, true));
+      read_only_.push_back(name);
+    }
+  }
+
+  std::string folder_;
+  std::vector<std::string> read_only_;
+};
+
+TEST_F(EmptyFolderTest, DeletesThePlainFilesAndSaysWhetherAllWent) {
+  File("a.cab");
+  File("B.DLL");
+  EXPECT_TRUE(EmptyFolder(folder_));
+  EXPECT_FALSE(platform::FileExists(folder_ + "a.cab"));
+  EXPECT_FALSE(platform::FileExists(folder_ + "B.DLL"));
+  EXPECT_TRUE(platform::DirectoryExists(folder_));
+  EXPECT_TRUE(EmptyFolder(folder_));  // nothing left to delete is still success
+}
+
+TEST_F(EmptyFolderTest, AReadOnlyFileFailsTheWholeButTheOthersStillGo) {
+  File("kept.exe", true);
+  File("gone.ini");
+  EXPECT_FALSE(EmptyFolder(folder_));
+  EXPECT_TRUE(platform::FileExists(folder_ + "kept.exe"));
+  EXPECT_FALSE(platform::FileExists(folder_ + "gone.ini"));
+}
+
+TEST_F(EmptyFolderTest, SubFoldersAndTheirFilesAreLeftAlone) {
+  ASSERT_TRUE(platform::CreateFolder(folder_ + "sub"));
+  std::uint32_t error = 0;
+  const std::string inner = folder_ + "sub" + platform::PathDelimiter() + "inner.txt";
+  ASSERT_TRUE(platform::WriteWholeFile(inner, std::span<const char>("x", 1), error));
+  EXPECT_TRUE(EmptyFolder(folder_));
+  EXPECT_TRUE(platform::FileExists(inner));
+  // So the folder cannot be removed afterwards.
+  EXPECT_FALSE(platform::RemoveFolder(folder_));
+}
+
+TEST_F(EmptyFolderTest, AFolderThatIsNotThereOrIsAFileFails) {
+  File("plain");
+  EXPECT_FALSE(EmptyFolder(folder_ + "missing" + platform::PathDelimiter()));
+  EXPECT_FALSE(EmptyFolder(folder_ + "plain"));
+  EXPECT_FALSE(EmptyFolder(""));
+  // Without its trailing delimiter the folder is the same folder.
+  EXPECT_TRUE(EmptyFolder(folder_.substr(0, folder_.size() - 1)));
+  EXPECT_FALSE(platform::FileExists(folder_ + "plain"));
+}
+
+TEST(PumpMessagesFor, WaitsLongerThanAskedAndDispatchesMessagesMeanwhile) {
+  int ticks = 0;
+  const auto timer = platform::Timer::Start(40, [&ticks] { ++ticks; });
+  const std::uint32_t start = platform::TickCount();
+  PumpMessagesFor(300);
+  const std::uint32_t elapsed = platform::TickCount() - start;
+  EXPECT_GT(elapsed, 300u);
+  EXPECT_LT(elapsed, 2000u);
+  EXPECT_GE(ticks, 3);
+}
+
+TEST(PumpMessagesFor, ZeroReturnsAtOnceAfterDispatchingWhatWaits) {
+  int ticks = 0;
+  const auto timer = platform::Timer::Start(10, [&ticks] { ++ticks; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the timer is due now
+  const std::uint32_t start = platform::TickCount();
+  PumpMessagesFor(0);
+  EXPECT_LT(platform::TickCount() - start, 1000u);
+  EXPECT_GE(ticks, 1);
+}
+
+TEST(RegistrationTool, AToolThatIsNotThereIsReportedWithTheSystemsCode) {
+  std::uint32_t error = 12345;
+  EXPECT_FALSE(RunRegistrationTool("component.dll", test::ScratchFolder(), true, error));
+  EXPECT_EQ(error, 2u);  // ERROR_FILE_NOT_FOUND
+}
+
+}  // namespace
+}  // namespace zarn
