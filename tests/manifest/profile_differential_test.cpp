@@ -17,7 +17,7 @@ namespace {
 
 using namespace std::string_view_literals;
 
-// Lines built from the pieces the reader treats specially, and names of arbitrary bytes.
+// Lines built from the pieces the reader has rules for, and names of arbitrary bytes.
 constexpr std::array kLines{
     "[S]"sv,
     "[ s ]"sv,
