@@ -11,8 +11,8 @@ namespace zarn {
 namespace {
 
 using platform::NotifyIconOperation;
-using testing::FakeTrayHost;
-using testing::FakeWindow;
+using test::FakeTrayHost;
+using test::FakeWindow;
 
 class TrayIconTest : public ::testing::Test {
  protected:

@@ -7,7 +7,7 @@
 
 #include "platform/window.h"
 
-namespace zarn::testing {
+namespace zarn::test {
 
 class FakeWindow final : public platform::MainWindow {
  public:
@@ -62,4 +62,4 @@ class FakeTrayHost final : public platform::TrayIconHost {
   int default_calls = 0;
 };
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

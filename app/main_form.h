@@ -1,0 +1,86 @@
+// The program's one window, TfrmZarnUpdate: it settles the session at creation, writes the log
+// header, starts the update pass half a second after the loop starts, and saves the update log
+// when it closes. It stays hidden; its notification-area icon stands for it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/form.h"
+#include "app/session.h"
+#include "app/status_sink.h"
+#include "app/timer.h"
+#include "app/tray_icon.h"
+#include "app/update_log.h"
+#include "platform/files.h"
+#include "platform/system.h"
+
+namespace zarn {
+
+class TfrmZarnUpdate : public TForm, public StatusSink {
+ public:
+  // The platform objects the window is made of; tests substitute their own.
+  struct Parts {
+    WindowFactory window = platform::MainWindow::Create;
+    TTrayIcon::HostFactory tray = platform::TrayIconHost::Create;
+    std::function<std::string()> executable_path = platform::ExecutablePath;
+    std::function<std::vector<std::string>()> parameters = platform::CommandLineParameters;
+  };
+
+  static constexpr std::string_view kCaption = "ZARN4 Program Update";
+  static constexpr std::uint32_t kStartDelayMs = 500;
+
+  // Creates the window and its components and runs FormCreate. Throws when the window cannot be
+  // set up (the work folder cannot be created, the settings cannot be read).
+  explicit TfrmZarnUpdate(const Parts& parts);
+  explicit TfrmZarnUpdate() : TfrmZarnUpdate(Parts{}) {}
+  ~TfrmZarnUpdate() override;
+
+  void ShowStatus(std::string_view text) override;
+
+  const Session& session() const { return session_; }
+  const UpdateLog* log() const { return log_.get(); }
+  bool Updating() const { return updating_; }
+  bool ManifestFound() const { return manifest_found_; }
+  bool FolderStructureError() const { return folder_structure_error_; }
+
+  TTrayIcon tray;
+  TTimer startTimer;
+  bool MainProgramClosed = false;
+  bool NetProgramClosed = false;
+
+  // Event handlers.
+  void startTimerTimer(TTimer& sender);
+  void ftpStatus(std::string_view status_text);
+  void ftpDisconnected();
+  void trayDblClick(TTrayIcon& sender);
+
+  // The full path of the log file the window saves at close.
+  std::string LogFilePath() const;
+
+ protected:
+  bool FormCloseQuery() override;
+  void FormClose() override;
+
+ private:
+  void FormCreate();
+  void ChooseMode();
+  void SettleProgramFolder();
+  void PrepareWorkFolder();
+  void WriteHeader();
+  void RunUpdate();
+
+  std::function<std::string()> executable_path_;
+  std::function<std::vector<std::string>()> parameters_;
+  Session session_;
+  std::unique_ptr<UpdateLog> log_;
+  bool updating_ = false;
+  bool manifest_found_ = false;
+  bool folder_structure_error_ = false;
+};
+
+}  // namespace zarn

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The program as a user starts it: hidden, it writes its log header, fires its start timer,
+# queries the connection, closes by itself and saves its log in the program folder's "User".
+set -euo pipefail
+build=$1
+sandbox=$(mktemp -d)
+trap 'rm -rf "$sandbox"' EXIT
+export ZARN4_REGISTRY="$sandbox/registry.db"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# 1. No "Program Folder" stored, the main program beside the updater, no "User" folder yet.
+program="$sandbox/prog"
+mkdir -p "$program/temp_update"
+cp "$build/zarn4update" "$program/"
+touch "$program/zarn4.exe" "$program/temp_update/leftover.cab"
+start=$(date +%s%N)
+timeout 20 "$program/zarn4update" /Run </dev/null 2>"$sandbox/stderr" || fail "exit code $?"
+elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+log="$program/User/zarn4updatelog_error.txt"
+[[ -f $log ]] || fail "no error log saved"
+mapfile -t lines < <(tr -d '\r' <"$log")
+[[ ${lines[0]} =~ ^Update\ [0-9.]+\ Launched\ from\ Zarn$ ]] || fail "first line: ${lines[0]}"
+[[ ${lines[1]} == "Update Time: "* ]] || fail "second line: ${lines[1]}"
+[[ ${lines[2]} == "Production Update" ]] || fail "third line: ${lines[2]}"
+[[ ${lines[3]} == "Temp Update Folder: $program/temp_update/" ]] || fail "fourth line: ${lines[3]}"
+[[ ! -e $program/temp_update/leftover.cab ]] || fail "work folder not emptied"
+(( elapsed_ms >= 500 )) || fail "closed after ${elapsed_ms} ms, before the start timer could fire"
+[[ ! -s $sandbox/stderr ]] || fail "unexpected output: $(cat "$sandbox/stderr")"
+
+# 2. A log that cannot be written (a file stands where "User" should be) is reported on
+#    standard error, not lost silently.
+other="$sandbox/other"
+mkdir -p "$other"
+cp "$build/zarn4update" "$other/"
+touch "$other/zarn4.exe"
+: >"$other/User"
+ZARN4_REGISTRY="$sandbox/other.db" timeout 20 "$other/zarn4update" </dev/null 2>"$sandbox/stderr2" || fail "exit code $?"
+grep -q "Unable to save the update log" "$sandbox/stderr2" || fail "unsaved log not reported"
+
+# 3. A work folder that cannot be created ends the program with a message instead of hanging.
+locked="$sandbox/locked"
+mkdir -p "$locked"
+cp "$build/zarn4update" "$locked/"
+touch "$locked/zarn4.exe"
+: >"$locked/temp_update"  # a file where the folder should go
+status=0
+ZARN4_REGISTRY="$sandbox/locked.db" timeout 20 "$locked/zarn4update" </dev/null 2>"$sandbox/stderr3" || status=$?
+(( status == 1 )) || fail "exit code $status for an impossible work folder"
+grep -q "temp_update" "$sandbox/stderr3" || fail "work folder error not reported"
+echo "ok: startup, header, timer, close and log in ${elapsed_ms} ms"

@@ -1,0 +1,6 @@
+# The window tests run the message loop to its end, so they have a program of their own.
+target_compile_definitions(test_form PRIVATE ZARN_TEST_VERSION="${PROJECT_VERSION}")
+if(WIN32)
+  # The window reads its own version resource, so the test program carries the program's.
+  target_link_libraries(test_form PRIVATE zarn_resources)
+endif()
