@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -143,6 +144,29 @@ TEST(RegistrationToolPosix, TheWaitDispatchesMessagesAndCostsAlmostNoProcessorTi
   EXPECT_TRUE(RunRegistrationTool("x.dll", folder, true, error));
   EXPECT_LT(ProcessorSeconds() - processor_before, 0.1);
   EXPECT_GE(ticks, 10);
+}
+
+// The application's end is for the whole process, so this test ends its own child process.
+TEST(RegistrationToolPosix, TheWaitEndsWhenTheApplicationTerminatesAndLeavesTheToolRunning) {
+  const std::string folder = TestFolder();
+  Script(folder + "derozor.exe", "sleep 2\necho finished > result\n");
+  const pid_t child = fork();
+  if (child == 0) {
+    const auto quit = platform::Timer::Start(100, [] { platform::MessageLoop::Quit(); });
+    const std::uint32_t start = platform::TickCount();
+    std::uint32_t error = 0;
+    const bool started = RunRegistrationTool("x.dll", folder, true, error);
+    const std::uint32_t elapsed = platform::TickCount() - start;
+    _exit(started && elapsed < 1500 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_FALSE(platform::FileExists(folder + "result"));
+  for (int i = 0; i < 100 && !platform::FileExists(folder + "result"); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(platform::FileExists(folder + "result"));  // the tool was not stopped
 }
 
 TEST(RegistrationToolPosix, StartFailuresCarryTheWindowsErrorCode) {
