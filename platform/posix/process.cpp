@@ -65,7 +65,9 @@ class SpawnedProcess final : public ChildProcess {
  public:
   SpawnedProcess(pid_t pid, int pidfd) : pid_(pid), pidfd_(pidfd) {}
   ~SpawnedProcess() override {
-    // The child goes on running; only our handle on it is released.
+    // The child goes on running; only our handle on it is released. Should it end later, it
+    // waits as a zombie until this process ends: the program lets go of a running child only
+    // when it is terminating itself.
     if (pidfd_ >= 0) ::close(pidfd_);
   }
   SpawnedProcess(const SpawnedProcess&) = delete;
