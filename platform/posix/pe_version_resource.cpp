@@ -95,6 +95,18 @@ std::uint32_t Choose(const Entries& entries, std::uint32_t preferred) {
   return FindId(entries, preferred).value_or(entries.front().second);
 }
 
+// The language the Windows loader settles on for a program in U.S. English: a language-neutral
+// resource first, then U.S. English, else the first there is.
+std::uint32_t ChooseLanguage(const Entries& entries) {
+  constexpr std::uint32_t kPrimaryLanguageMask = 0x3FF;
+  constexpr std::uint32_t kUnitedStatesEnglish = 0x0409;
+  if (const auto neutral = FindId(entries, 0)) return *neutral;
+  for (const auto& [id, target] : entries) {
+    if ((id & kSubdirectoryBit) == 0 && (id & kPrimaryLanguageMask) == 0) return target;
+  }
+  return Choose(entries, kUnitedStatesEnglish);
+}
+
 Bytes FindVersionResourceOrThrow(Bytes image) {
   if (U16(image, 0) != 0x5A4D) throw Malformed{};  // "MZ"
   const std::uint32_t pe = U32(image, 0x3C);
@@ -131,7 +143,7 @@ Bytes FindVersionResourceOrThrow(Bytes image) {
   const std::uint32_t names_at = Subdirectory(0, *type);
   const std::uint32_t languages_at =
       Subdirectory(names_at, Choose(DirectoryEntries(tree, names_at), 1));
-  const std::uint32_t language = Choose(DirectoryEntries(tree, languages_at), 0);
+  const std::uint32_t language = ChooseLanguage(DirectoryEntries(tree, languages_at));
   if ((language & kSubdirectoryBit) != 0) throw Malformed{};
   const std::uint32_t data_rva = U32(tree, language);
   const std::uint32_t data_size = U32(tree, language + 4);

@@ -22,7 +22,8 @@ struct VersionBlock {
 };
 
 // The bytes of the file's version resource (type 16; name 1 when there are several, else the
-// first; the language-neutral one when there is one, else the first), or nullopt.
+// first; in the language the Windows loader picks for a U.S. English user: neutral, then U.S.
+// English, else the first), or nullopt.
 std::optional<std::span<const std::uint8_t>> FindVersionResource(
     std::span<const std::uint8_t> image);
 

@@ -26,6 +26,9 @@ TEST(VersionInfo, TranslationTablesGiveTheirFirstEntry) {
       {"two_languages.dll", 0x0407, 1252},
       {"japanese.dll", 0x0411, 932},
       {"no_translation.dll", std::nullopt, std::nullopt},
+      // Several resources: the loader's choice of language, U.S. English or neutral.
+      {"resource_languages.dll", 0x0409, 1200},
+      {"neutral_language.dll", 0x0000, 1200},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -63,6 +66,8 @@ TEST(VersionInfo, StringQueriesFollowTheVersionFunctions) {
       {"no_translation.dll", "\\StringFileInfo\\040904B0\\FileVersion", "1.0.0.0"},
       {"japanese.dll", "\\StringFileInfo\\041103A4\\FileVersion", "2.0.0.0"},
       {"commas.dll", "\\StringFileInfo\\040904B0\\FileVersion", "4,1,0,5"},
+      {"resource_languages.dll", "\\StringFileInfo\\040904B0\\FileVersion", "9.0.0.0"},
+      {"resource_languages.dll", "\\StringFileInfo\\040704B0\\FileVersion", std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " " + c.query);
