@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -18,8 +19,11 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    // A random part keeps runs of the same test (other build folders, other checkouts) apart.
+    std::random_device random;
     path_ = std::filesystem::temp_directory_path() /
-            ("zarn-manifest-" + std::string(info->test_suite_name()) + "-" + info->name());
+            ("zarn-manifest-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" +
+             std::to_string(random()) + std::to_string(random()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
