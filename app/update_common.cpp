@@ -86,10 +86,11 @@ bool GetConnectionState(std::uint8_t& modem, std::string& description) {
 bool RunRegistrationTool(std::string_view file, std::string_view folder, bool register_file,
                          std::uint32_t& error) {
   // A file name with a blank is quoted, or the tool would receive it as two parameters.
-  const std::string name = file.find(' ') == std::string_view::npos
-                               ? std::string(file)
-                               : "\"" + std::string(file) + "\"";
-  const std::string parameters = (register_file ? "-q " : "-q -u ") + name;
+  const bool quote = file.find(' ') != std::string_view::npos;
+  std::string parameters = register_file ? "-q " : "-q -u ";
+  if (quote) parameters += '"';
+  parameters.append(file);
+  if (quote) parameters += '"';
   std::uint32_t start_error = 0;
   const auto tool = platform::StartHidden(kRegistrationTool, parameters, folder, start_error);
   if (!tool) {

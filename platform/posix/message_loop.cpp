@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -23,6 +24,8 @@ namespace zarn::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kMinimumTimerMs = 10;
 
 struct PostedMessage {
   WindowId window;
@@ -81,7 +84,9 @@ class Loop {
 
   std::uintptr_t AddTimer(std::uint32_t interval_ms, std::function<void()> callback) {
     const std::uintptr_t id = next_timer_++;
-    const std::chrono::milliseconds interval(interval_ms);
+    // Shorter intervals are raised to 10 ms, as Windows does: a timer due on every pass would
+    // keep ProcessMessages from ever finding the queue empty.
+    const std::chrono::milliseconds interval(std::max<std::uint32_t>(interval_ms, kMinimumTimerMs));
     timers_[id] = {interval, Clock::now() + interval,
                    std::make_shared<std::function<void()>>(std::move(callback))};
     return id;

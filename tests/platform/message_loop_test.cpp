@@ -77,6 +77,17 @@ TEST(MessageLoop, TimerFiresRepeatedlyUntilDestroyed) {
   EXPECT_EQ(fired, after);
 }
 
+TEST(MessageLoop, ZeroIntervalTimerStillLetsTheQueueEmpty) {
+  int fired = 0;
+  auto timer = Timer::Start(0, [&] { ++fired; });
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  while (fired < 2 && Clock::now() < deadline) {
+    MessageLoop::WaitForMessage(100);
+    MessageLoop::ProcessMessages();  // must return although the timer is due again and again
+  }
+  EXPECT_GE(fired, 2);
+}
+
 TEST(MessageLoop, TimerMayDestroyItselfFromItsOwnCallback) {
   std::unique_ptr<Timer> timer;
   int fired = 0;
