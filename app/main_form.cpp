@@ -54,6 +54,12 @@ TfrmZarnUpdate::TfrmZarnUpdate(const Parts& parts)
   tray.OnDblClick = [this](TTrayIcon& sender) { trayDblClick(sender); };
   startTimer.SetInterval(kStartDelayMs);
   startTimer.OnTimer = [this](TTimer& sender) { startTimerTimer(sender); };
+  ftp.Passive = true;
+  ftp.OnStatus = [this](TNetComponent&, TNetStatus, const std::string& text) { ftpStatus(text); };
+  ftp.OnDisconnected = [this](TNetComponent&) { ftpDisconnected(); };
+  tcpClient.Port = 12500;
+  messagePump.IdleTimeOut = 500;
+  messagePump.OnlyWhenIdle = false;
   tray.Loaded();
   FormCreate();
 }

@@ -16,6 +16,9 @@
 #include "app/timer.h"
 #include "app/tray_icon.h"
 #include "app/update_log.h"
+#include "net/ftp_client.h"
+#include "net/message_pump.h"
+#include "net/tcp_client.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
@@ -50,6 +53,12 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
 
   TTrayIcon tray;
   TTimer startTimer;
+  // The network components: the update run's FTP client, a TCP client that is never connected
+  // (it only keeps the socket stack alive with the window), and the pump that keeps the window
+  // answering while they wait.
+  TFtpClient ftp;
+  TTcpClient tcpClient;
+  TMessagePump messagePump;
   bool MainProgramClosed = false;
   bool NetProgramClosed = false;
 

@@ -11,10 +11,12 @@
 #include <vector>
 
 #include "common/text.h"
+#include "net/net_exceptions.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
 #include "platform/system.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/scripted_ftp_server.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
 
@@ -231,6 +233,24 @@ TEST_F(MainFormTest, StatusLinesReachTheWindowAndTheLog) {
   EXPECT_EQ(window_->status, "FTP Disconnected");
   ASSERT_EQ(form->log()->Lines().size(), header + 2);
   EXPECT_EQ(form->log()->Lines()[header], "FTP Status: Connected");
+}
+
+TEST_F(MainFormTest, TheFtpComponentsEventsReachTheLog) {
+  Touch(dir_.path() / "zarn4.exe");
+  auto form = Create();
+  EXPECT_TRUE(form->ftp.Passive);
+  EXPECT_EQ(form->tcpClient.Port, 12500);
+  EXPECT_EQ(form->messagePump.IdleTimeOut, 500);
+  EXPECT_FALSE(form->messagePump.OnlyWhenIdle);
+  const std::size_t header = form->log()->Lines().size();
+  form->ftp.Host = "127.0.0.1";
+  form->ftp.Port = test::ScriptedFtpServer::UnusedPort();
+  EXPECT_THROW(form->ftp.Connect(true), ENetSocketError);
+  const std::vector<std::string> lines(form->log()->Lines().begin() + header,
+                                       form->log()->Lines().end());
+  EXPECT_EQ(lines, (std::vector<std::string>{"FTP Status: Connecting to 127.0.0.1.",
+                                             "FTP Status: Disconnecting from 127.0.0.1.",
+                                             "FTP Status: Not connected.", "FTP Disconnected"}));
 }
 
 TEST_F(MainFormTest, TimerRunsOnceClosesAndSavesTheErrorLogCreatingUser) {
