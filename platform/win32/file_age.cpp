@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/win32/civil_time.h"
 #include "platform/win32/windows_api.h"
 
 namespace zarn::platform {
@@ -18,15 +19,7 @@ std::optional<CivilDateTime> LastWriteLocalTime(std::string_view path) {
       !FileTimeToSystemTime(&local, &parts)) {
     return std::nullopt;
   }
-  CivilDateTime civil;
-  civil.year = parts.wYear;
-  civil.month = parts.wMonth;
-  civil.day = parts.wDay;
-  civil.hour = parts.wHour;
-  civil.minute = parts.wMinute;
-  civil.second = parts.wSecond;
-  civil.millisecond = parts.wMilliseconds;
-  return civil;
+  return win32::FromSystemTime(parts);
 }
 
 }  // namespace zarn::platform

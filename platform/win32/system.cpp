@@ -3,6 +3,7 @@
 #include "platform/system.h"
 
 #include "platform/files.h"
+#include "platform/win32/civil_time.h"
 #include "platform/win32/command_line.h"
 #include "platform/win32/windows_api.h"
 
@@ -11,21 +12,6 @@ namespace zarn::platform {
 namespace {
 
 const DWORD kMainThread = GetCurrentThreadId();  // set while the program's statics initialise
-
-SYSTEMTIME ToSystemTime(const CivilDateTime& when) {
-  SYSTEMTIME time{};
-  time.wYear = static_cast<WORD>(when.year);
-  time.wMonth = static_cast<WORD>(when.month);
-  time.wDay = static_cast<WORD>(when.day);
-  time.wHour = static_cast<WORD>(when.hour);
-  time.wMinute = static_cast<WORD>(when.minute);
-  time.wSecond = static_cast<WORD>(when.second);
-  time.wMilliseconds = static_cast<WORD>(when.millisecond);
-  // A round trip through the file time fills in the day of the week that long formats show.
-  FILETIME file_time{};
-  if (SystemTimeToFileTime(&time, &file_time)) FileTimeToSystemTime(&file_time, &time);
-  return time;
-}
 
 // Calls a GetDateFormatA-style function into a buffer large enough for any format.
 template <typename Formatter>
@@ -54,26 +40,18 @@ std::uint32_t TickCount() {
 CivilDateTime LocalNow() {
   SYSTEMTIME now{};
   GetLocalTime(&now);
-  CivilDateTime c;
-  c.year = now.wYear;
-  c.month = now.wMonth;
-  c.day = now.wDay;
-  c.hour = now.wHour;
-  c.minute = now.wMinute;
-  c.second = now.wSecond;
-  c.millisecond = now.wMilliseconds;
-  return c;
+  return win32::FromSystemTime(now);
 }
 
 std::string FormatShortDate(const CivilDateTime& when) {
-  const SYSTEMTIME time = ToSystemTime(when);
+  const SYSTEMTIME time = win32::ToSystemTime(when);
   return FormatWith([&](char* buffer, int size) {
     return GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, buffer, size);
   });
 }
 
 std::string FormatLongTime(const CivilDateTime& when) {
-  const SYSTEMTIME time = ToSystemTime(when);
+  const SYSTEMTIME time = win32::ToSystemTime(when);
   return FormatWith([&](char* buffer, int size) {
     return GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &time, nullptr, buffer, size);
   });
