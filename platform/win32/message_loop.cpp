@@ -40,6 +40,7 @@ class WindowTimer final : public Timer, private win32::WindowHandler {
  public:
   WindowTimer(std::uint32_t interval_ms, std::function<void()> callback)
       : callback_(std::move(callback)), window_(TimerWindowSpec(), *this) {
+    window_.Route();
     SetTimer(window_.Handle(), kTimerId, interval_ms, nullptr);
   }
 

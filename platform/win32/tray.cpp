@@ -41,7 +41,9 @@ win32::WindowSpec CallbackWindowSpec() {
 class Win32TrayIconHost final : public TrayIconHost, private win32::WindowHandler {
  public:
   explicit Win32TrayIconHost(MessageTarget& target)
-      : target_(target), window_(CallbackWindowSpec(), *this) {}
+      : target_(target), window_(CallbackWindowSpec(), *this) {
+    window_.Route();
+  }
 
   // An icon still in the notification area would linger there until the mouse passes over it.
   ~Win32TrayIconHost() override {

@@ -87,6 +87,9 @@ class Win32MainWindow final : public MainWindow, private win32::WindowHandler {
     image_ = CreateChild(hwnd, "STATIC", WS_VISIBLE | SS_ICON, 264, 32, 32, 32, font_.Handle());
     SendMessageA(image_, STM_SETICON, reinterpret_cast<WPARAM>(win32::ProgramIcon()), 0);
     win32::SetCurrentMainWindow(hwnd);
+    // Only now: the controls' creation above sends the window messages of its own, and the core's
+    // target is not ready for messages before Create has returned.
+    window_.Route();
   }
 
   ~Win32MainWindow() override {

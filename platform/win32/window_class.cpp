@@ -41,6 +41,9 @@ OwnedWindow::OwnedWindow(const WindowSpec& spec, WindowHandler& handler) : handl
   handle_ = CreateWindowExA(spec.ex_style, spec.class_name, spec.caption.c_str(), spec.style,
                             spec.x, spec.y, spec.width, spec.height, spec.parent, nullptr,
                             GetModuleHandleA(nullptr), nullptr);
+}
+
+void OwnedWindow::Route() {
   if (handle_ != nullptr) {
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(handler_));
   }

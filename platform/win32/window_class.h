@@ -8,8 +8,9 @@
 
 namespace zarn::platform::win32 {
 
-// The object behind a window. It receives every message once the window exists; the messages of
-// creation itself (before CreateWindowEx returns) get the default handling.
+// The object behind a window. It receives every message from the moment its owner starts routing
+// (at the end of the owner's construction); the messages before that, those of the window's and
+// its controls' creation, get the default handling, since the object is not complete yet.
 class WindowHandler {
  public:
   virtual LRESULT OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) = 0;
@@ -34,6 +35,8 @@ class OwnedWindow {
   OwnedWindow() = default;
   // Registers the class on first use and creates the window for handler.
   OwnedWindow(const WindowSpec& spec, WindowHandler& handler);
+  // From now on the window's messages go to the handler.
+  void Route();
   ~OwnedWindow();
   OwnedWindow(const OwnedWindow&) = delete;
   OwnedWindow& operator=(const OwnedWindow&) = delete;

@@ -19,6 +19,8 @@ class RecordingTarget : public MessageTarget {
  public:
   virtual ~RecordingTarget() = default;
   std::intptr_t HandleMessage(const WindowMessage& message) override {
+    // The core's window object finishes its own construction only after Create has returned.
+    if (window == nullptr && tray == nullptr) ++early;
     if (message.message >= WM_USER) seen.push_back(message);
     if (window != nullptr) return window->DefaultHandling(message);
     if (tray != nullptr) return tray->DefaultHandling(message);
@@ -26,6 +28,7 @@ class RecordingTarget : public MessageTarget {
   }
 
   std::vector<WindowMessage> seen;
+  int early = 0;  // messages that arrived while Create was still running
   MainWindow* window = nullptr;
   TrayIconHost* tray = nullptr;
 };
@@ -69,6 +72,7 @@ class Win32Window : public testing::Test {
     target_.window = window_.get();
     hwnd_ = reinterpret_cast<HWND>(window_->Id());
     ASSERT_NE(hwnd_, nullptr);
+    EXPECT_EQ(target_.early, 0);
   }
 
   RecordingTarget target_;
@@ -228,6 +232,7 @@ TEST(Win32Tray, RecordIsTheFirstLayoutWithTheTipCutTo63Characters) {
 TEST(Win32Tray, CallbackWindowIsHiddenAndHandsItsMessagesToTheTarget) {
   RecordingTarget target;
   auto tray = TrayIconHost::Create(target);
+  EXPECT_EQ(target.early, 0);
   target.tray = tray.get();
   const HWND window = reinterpret_cast<HWND>(tray->Id());
   ASSERT_NE(window, nullptr);
