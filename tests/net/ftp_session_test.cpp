@@ -71,15 +71,16 @@ std::vector<SessionCase> SessionCases() {
                    ""});
   cases.push_back({"CWD and CDUP go out as written and accept 250",
                    Script({Greeting(), AnonymousLogin(), Answer("250 Ok.\r\n"),
-                           Answer("250 Ok.\r\n"), Answer("250 Ok.\r\n")}),
+                           Answer("250 Ok.\r\n"), Answer("250 Ok.\r\n"), Answer("250 Ok.\r\n")}),
                    [](TFtpClient& ftp) {
                      ftp.Connect(true);
                      ftp.ChangeDir("pub/updates");
                      ftp.ChangeDirUp();
                      ftp.ChangeDirUp();
+                     ftp.ChangeDir("incoming");
                      ftp.Quit();
                    },
-                   "ok", Login() + "CWD pub/updates\r\nCDUP\r\nCDUP\r\nQuit\r\n"});
+                   "ok", Login() + "CWD pub/updates\r\nCDUP\r\nCDUP\r\nCWD incoming\r\nQuit\r\n"});
   cases.push_back({"CDUP answered 200 fails",
                    Script({Greeting(), AnonymousLogin(), Answer("200 Ok.\r\n")}),
                    [](TFtpClient& ftp) {
