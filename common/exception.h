@@ -2,6 +2,7 @@
 // as it stands; subclasses add the numbers that callers tell errors apart by.
 #pragma once
 
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -28,6 +29,18 @@ class ERegistryException : public Exception {
 class EConvertError : public Exception {
  public:
   using Exception::Exception;
+};
+
+// A COM call that returned a failure result; ErrorCode is that result (an HRESULT).
+class EOleSysError : public Exception {
+ public:
+  EOleSysError(std::string message, std::int32_t error_code)
+      : Exception(std::move(message)), error_code_(error_code) {}
+
+  std::int32_t ErrorCode() const noexcept { return error_code_; }
+
+ private:
+  std::int32_t error_code_;
 };
 
 }  // namespace zarn

@@ -135,8 +135,12 @@ TEST_F(MainFormTest, HeaderLinesFollowModeSwitchAndFolders) {
        false,
        false,
        {"Update " ZARN_TEST_VERSION " Standalone", "*", "Production Update",
-        "Temp Update Folder: <work>", "! Possible Folder Structure Error",
-        "ProgramPath: <program>"}},
+        "Temp Update Folder: <work>", "! Possible Folder Structure Error", "ProgramPath: <program>",
+        // The diagnostic listings, over a registry that holds no class of the suite.
+        "Registered Program Components", "-----------------------------",
+        "zarn4dsi.exe Class Not in Registry", "zarn4update.exe Class Not in Registry",
+        "zarn4net.exe Class Not in Registry", "zarn4server.exe Class Not in Registry", "", "",
+        "Registered Receiver Drivers", "---------------------------", "! None Found", ""}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
