@@ -215,6 +215,13 @@ std::vector<SessionCase> SessionCases() {
                      }
                    },
                    "net: Already connected.", Login()});
+  cases.push_back({"a local file that cannot be created stops the download before it starts",
+                   Script({Greeting(), AnonymousLogin()}),
+                   [](TFtpClient& ftp) {
+                     ftp.Connect(true);
+                     ftp.Get("z4up.ini", "no-such-folder/z4up.ini", true);
+                   },
+                   "other: Cannot create file no-such-folder/z4up.ini", Login()});
   cases.push_back({"a reply line beyond 64 KiB ends the connection with a clear error",
                    {Send("220 " + std::string(70000, 'x') + "\r\n")},
                    connect_quit,
