@@ -61,8 +61,14 @@ int main(int argc, char** argv) {
     std::printf("usage: watch_program PROGRAM [PARAMETERS...]\n");
     return argc < 2 ? 2 : 0;
   }
-  std::string command_line = "\"" + std::string(argv[1]) + "\"";
-  for (int i = 2; i < argc; ++i) command_line += " " + std::string(argv[i]);
+  // Built by appending: gcc 12 warns wrongly on a chain of + that starts with a literal.
+  std::string command_line = "\"";
+  command_line += argv[1];
+  command_line += '"';
+  for (int i = 2; i < argc; ++i) {
+    command_line += ' ';
+    command_line += argv[i];
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION started{};
