@@ -8,11 +8,9 @@
 
 namespace zarn {
 
-void BuildUpdateReport(std::string& stream, const TSysInfo& sysinfo, std::string_view update_folder,
-                       std::span<const std::string> log) {
-  stream.clear();
-  // The header is complete before anything goes into the stream, so that a failed registry read
-  // leaves no half-written report behind.
+void BuildUpdateReport(TMemoryStream& stream, const TSysInfo& sysinfo,
+                       std::string_view update_folder, std::span<const std::string> log) {
+  // Every fact is read before the stream is touched: a failed registry read leaves it as it was.
   std::vector<std::string> lines{
       ReadInstallationId(),
       sysinfo.CurrentUser(),
@@ -25,10 +23,12 @@ void BuildUpdateReport(std::string& stream, const TSysInfo& sysinfo, std::string
   };
   lines.insert(lines.end(), log.begin(), log.end());
   lines.emplace_back();
+  stream.Clear();
   for (const std::string& line : lines) {
-    stream += line;
-    stream += "\r\n";
+    stream.Write(line.data(), line.size());
+    stream.Write("\r\n", 2);
   }
+  stream.Seek(0);
 }
 
 std::string ReportFileName() {

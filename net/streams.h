@@ -37,6 +37,11 @@ class TMemoryStream : public TStream {
   void Seek(std::int64_t position) override;
 
   const std::string& Bytes() const { return data_; }
+  // Empties the stream: no bytes, position 0.
+  void Clear() {
+    data_.clear();
+    position_ = 0;
+  }
 
  private:
   std::string data_;

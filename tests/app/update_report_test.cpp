@@ -46,9 +46,11 @@ TEST(UpdateReport, HeaderThenEveryLogLineThenAnEmptyLine) {
       {"Update 4.0.0.1 Launched from Zarn", "", "Connecting to Server", "Quit"},
   };
   for (const auto& log : logs) {
-    std::string stream = "left over from before";
+    TMemoryStream stream;
+    stream.Write("left over", 9);
     BuildUpdateReport(stream, sysinfo, "/zarn4/updates", log);
-    const auto lines = ReportLines(stream);
+    EXPECT_EQ(stream.Position(), 0);
+    const auto lines = ReportLines(stream.Bytes());
     ASSERT_EQ(lines.size(), log.size() + 9);
     EXPECT_EQ(lines[0], "") << "no installation identifier is stored";
     EXPECT_EQ(lines[1], sysinfo.CurrentUser());
@@ -66,12 +68,12 @@ TEST(UpdateReport, HeaderThenEveryLogLineThenAnEmptyLine) {
 TEST(UpdateReport, TheInstallationIdentifierIsTheFirstLine) {
   testing::RegistrySandbox registry;
   registry.SetText(RegistryRoot::kCurrentUser, kSettingsKey, kInstallationIdValue, "Z4-0042");
-  std::string stream;
+  TMemoryStream stream;
   BuildUpdateReport(stream, TSysInfo(), "/zarn4/updates", std::vector<std::string>{});
-  EXPECT_EQ(ReportLines(stream).at(0), "Z4-0042");
+  EXPECT_EQ(ReportLines(stream.Bytes()).at(0), "Z4-0042");
 }
 
-TEST(UpdateReport, AValueThatIsNoTextFailsTheReportAndLeavesNoPartOfIt) {
+TEST(UpdateReport, AValueThatIsNoTextFailsTheReportBeforeTheStreamIsTouched) {
   struct Case {
     RegistryRoot root;
     const char* key;
@@ -84,14 +86,15 @@ TEST(UpdateReport, AValueThatIsNoTextFailsTheReportAndLeavesNoPartOfIt) {
   for (const Case& c : cases) {
     testing::RegistrySandbox registry;
     registry.SetValue(c.root, c.key, c.value, RegistryType::kDword, {1, 0, 0, 0});
-    std::string stream = "old contents";
+    TMemoryStream stream;
+    stream.Write("old contents", 12);
     try {
       BuildUpdateReport(stream, TSysInfo(), "/zarn4/updates", std::vector<std::string>{"line"});
       ADD_FAILURE() << "no error raised for " << c.value;
     } catch (const ERegistryException& error) {
       EXPECT_EQ(error.Message(), "Invalid data type for '" + std::string(c.value) + "'");
     }
-    EXPECT_EQ(stream, "");
+    EXPECT_EQ(stream.Bytes(), "old contents");
   }
 }
 
@@ -173,9 +176,9 @@ TEST(SysInfo, TimeZoneDiffIsTheStandardOffsetWestOfUtcInMinutes) {
     test::ScopedEnv zone("TZ", c.tz);
     EXPECT_EQ(sysinfo.TimeZoneDiff(), c.minutes) << c.tz;
     testing::RegistrySandbox registry;
-    std::string stream;
+    TMemoryStream stream;
     BuildUpdateReport(stream, sysinfo, "", std::vector<std::string>{});
-    EXPECT_EQ(ReportLines(stream).at(6), std::to_string(c.minutes)) << c.tz;
+    EXPECT_EQ(ReportLines(stream.Bytes()).at(6), std::to_string(c.minutes)) << c.tz;
   }
 #endif
 }
