@@ -11,8 +11,8 @@
 #include "platform/file_handles.h"
 #include "platform/file_times.h"
 #include "platform/system.h"
-#include "recording_status.h"
 #include "scratch_folder.h"
+#include "tests/support/recording_status.h"
 
 namespace zarn {
 namespace {
@@ -43,7 +43,7 @@ TEST(FileNeedsUpdate, ComparesPackedDatesAndLogsThemAsDates) {
       {1569193984, {2026, 12, 8, 0, 0, 0, 0}, true},  // midnight: the date alone
   };
   for (const auto& c : cases) {
-    testing_support::RecordingStatus status;
+    testing::RecordingStatus status;
     EXPECT_EQ(FileNeedsUpdate(status, std::to_string(c.listed), path), c.replace);
     const bool midnight = c.listed_time.hour == 0 && c.listed_time.minute == 0;
     const std::string listed_text =
@@ -67,7 +67,7 @@ TEST(FileNeedsUpdate, DatesOfTheTopBitRankBeforeAllOthers) {
   EXPECT_TRUE(platform::SetLastWriteTimeFromDos(file, (64 << 9) | (1 << 5) | 15, 12 << 11, error));
   platform::CloseFileHandle(file, error);
   ASSERT_LT(PackedFileDate(path), 0);
-  testing_support::RecordingStatus status;
+  testing::RecordingStatus status;
   EXPECT_TRUE(FileNeedsUpdate(status, std::to_string(kInstalledPacked), path));
 }
 
@@ -84,7 +84,7 @@ TEST(FileNeedsUpdate, MissingFileIsNewWithoutLookingAtTheListedValue) {
       {"C:new.ocx", " new.ocx is a new file"},
   };
   for (const auto& c : cases) {
-    testing_support::RecordingStatus status;
+    testing::RecordingStatus status;
     EXPECT_TRUE(FileNeedsUpdate(status, "not a version", c.path));
     EXPECT_EQ(status.lines, std::vector<std::string>{c.line});
   }
@@ -106,7 +106,7 @@ TEST(FileNeedsUpdate, ConversionErrorsLeaveNoLine) {
       {"1569156542", "Invalid argument to time encode"},  // 60 seconds
   };
   for (const auto& c : cases) {
-    testing_support::RecordingStatus status;
+    testing::RecordingStatus status;
     try {
       FileNeedsUpdate(status, c.listed, path);
       ADD_FAILURE() << c.listed << " gave no error";

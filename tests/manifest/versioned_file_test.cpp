@@ -9,8 +9,8 @@
 #include "app/version_comparison.h"
 #include "common/exception.h"
 #include "platform/system.h"
-#include "recording_status.h"
 #include "scratch_folder.h"
+#include "tests/support/recording_status.h"
 #include "version_fixtures.h"
 
 namespace zarn {
@@ -57,7 +57,7 @@ TEST(FileNeedsUpdate, ComparesVersionTextsAndLogsThemAsTheyStand) {
       {"strings.exe", "2000", true, "-strings.exe Old:4.1.0.5 New:2000 Replace."},
   };
   for (const auto& c : cases) {
-    testing_support::RecordingStatus status;
+    testing::RecordingStatus status;
     EXPECT_EQ(FileNeedsUpdate(status, c.listed, VersionFixture(c.file)), c.replace) << c.line;
     EXPECT_EQ(status.lines, std::vector<std::string>{c.line});
   }
@@ -77,7 +77,7 @@ TEST(FileNeedsUpdate, BadVersionTextsFailWithoutALine) {
       {"commas.dll", "1569156527", "'4,1,0,5' is not a valid integer value"},
   };
   for (const auto& c : cases) {
-    testing_support::RecordingStatus status;
+    testing::RecordingStatus status;
     try {
       FileNeedsUpdate(status, c.listed, VersionFixture(c.file));
       ADD_FAILURE() << c.file << " " << c.listed << " gave no error";
@@ -94,7 +94,7 @@ TEST(FileNeedsUpdate, WithoutATranslationTableTheFileDateDecides) {
   std::filesystem::copy_file(VersionFixture("no_translation.dll"), path);
   const CivilDateTime installed{2026, 12, 7, 13, 45, 30, 0};
   testing_support::ScratchFolder::SetLocalWriteTime(path, installed);
-  testing_support::RecordingStatus status;
+  testing::RecordingStatus status;
   EXPECT_TRUE(FileNeedsUpdate(status, "1569156528", path));
   const CivilDateTime listed{2026, 12, 7, 13, 45, 32, 0};
   EXPECT_EQ(status.lines, std::vector<std::string>{
