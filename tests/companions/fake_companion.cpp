@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -89,17 +89,36 @@ class PosixFake final : public FakeCompanion {
 }  // namespace
 
 #ifdef _WIN32
-// Under Wine the whole suite is one process, its tests already one after another.
-CompanionTestLock::CompanionTestLock() = default;
-CompanionTestLock::~CompanionTestLock() = default;
-#else
 CompanionTestLock::CompanionTestLock() {
-  const std::string path = (fs::temp_directory_path() / "zarn-companion-tests.lock").string();
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ >= 0) ::flock(fd_, LOCK_EX);
+  const HANDLE file =
+      CreateFileA("Z:\\tmp\\zarn-companion-tests.lock", GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED at{};
+  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at)) {
+    handle_ = reinterpret_cast<std::intptr_t>(file);
+  } else {
+    CloseHandle(file);
+  }
 }
 CompanionTestLock::~CompanionTestLock() {
-  if (fd_ >= 0) ::close(fd_);  // closing releases the lock
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // releases the lock
+}
+#else
+CompanionTestLock::CompanionTestLock() {
+  const int fd = ::open("/tmp/zarn-companion-tests.lock", O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return;
+  struct flock range {};
+  range.l_type = F_WRLCK;
+  range.l_whence = SEEK_SET;
+  range.l_start = 0;
+  range.l_len = 1;
+  while (::fcntl(fd, F_SETLKW, &range) != 0 && errno == EINTR) {
+  }
+  handle_ = fd;
+}
+CompanionTestLock::~CompanionTestLock() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));  // closing releases the lock
 }
 #endif
 

@@ -3,14 +3,16 @@
 // Either way the fake ends a chosen time after it was asked to close.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace zarn::testing {
 
-// Held by every test that runs companions: they are found by name, so two tests (or two test
-// runs) that run them side by side would see each other's. Natively each test case is a process
-// of its own, and this lock (on a file in the temporary folder) keeps them one after another.
+// Held by every test that runs companions: they are found by name (natively, Wine's processes
+// included), so two tests or test runs that run them side by side would see each other's. The
+// lock is a record lock on byte 0 of /tmp/zarn-companion-tests.lock, which Wine's file locks
+// share, so native and Wine runs wait for each other too.
 class CompanionTestLock {
  public:
   CompanionTestLock();
@@ -19,7 +21,7 @@ class CompanionTestLock {
   CompanionTestLock& operator=(const CompanionTestLock&) = delete;
 
  private:
-  int fd_ = -1;
+  std::intptr_t handle_ = -1;
 };
 
 // Puts the fake for `program` ("zarn4.exe" or "zarn4net.exe") into the folder.
