@@ -39,7 +39,7 @@ bool WaitForInput(HANDLE handle, std::uint32_t timeout_ms) {
 class WindowTimer final : public Timer, private win32::WindowHandler {
  public:
   WindowTimer(std::uint32_t interval_ms, std::function<void()> callback)
-      : callback_(std::move(callback)), window_(TimerWindowSpec(), *this) {
+      : callback_(std::move(callback)), window_(TimerWindowSettings(), *this) {
     window_.Route();
     SetTimer(window_.Handle(), kTimerId, interval_ms, nullptr);
   }
@@ -49,11 +49,11 @@ class WindowTimer final : public Timer, private win32::WindowHandler {
  private:
   static constexpr UINT_PTR kTimerId = 1;
 
-  static win32::WindowSpec TimerWindowSpec() {
-    win32::WindowSpec spec;
-    spec.class_name = "ZarnTimerWindow";
-    spec.parent = HWND_MESSAGE;
-    return spec;
+  static win32::WindowSettings TimerWindowSettings() {
+    win32::WindowSettings settings;
+    settings.class_name = "ZarnTimerWindow";
+    settings.parent = HWND_MESSAGE;
+    return settings;
   }
 
   LRESULT OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override {

@@ -29,19 +29,19 @@ NotifyIconRecord MakeNotifyIconRecord(HWND window, HICON icon, std::string_view 
 
 namespace {
 
-win32::WindowSpec CallbackWindowSpec() {
+win32::WindowSettings CallbackWindowSettings() {
   // A hidden pop-up rather than a message-only window, so that it also hears the shell's
   // broadcasts.
-  win32::WindowSpec spec;
-  spec.class_name = "ZarnTrayIconWindow";
-  spec.style = WS_POPUP;
-  return spec;
+  win32::WindowSettings settings;
+  settings.class_name = "ZarnTrayIconWindow";
+  settings.style = WS_POPUP;
+  return settings;
 }
 
 class Win32TrayIconHost final : public TrayIconHost, private win32::WindowHandler {
  public:
   explicit Win32TrayIconHost(MessageTarget& target)
-      : target_(target), window_(CallbackWindowSpec(), *this) {
+      : target_(target), window_(CallbackWindowSettings(), *this) {
     window_.Route();
   }
 

@@ -59,24 +59,24 @@ RECT CentredFrame() {
   return {x, y, x + width, y + height};
 }
 
-win32::WindowSpec MainWindowSpec(std::string_view caption) {
+win32::WindowSettings MainWindowSettings(std::string_view caption) {
   const RECT frame = CentredFrame();
-  win32::WindowSpec spec;
-  spec.class_name = "ZarnUpdateWindow";
-  spec.caption = std::string(caption);
-  spec.style = kStyle;
-  spec.ex_style = kExStyle;
-  spec.x = frame.left;
-  spec.y = frame.top;
-  spec.width = frame.right - frame.left;
-  spec.height = frame.bottom - frame.top;
-  return spec;
+  win32::WindowSettings settings;
+  settings.class_name = "ZarnUpdateWindow";
+  settings.caption = std::string(caption);
+  settings.style = kStyle;
+  settings.ex_style = kExStyle;
+  settings.x = frame.left;
+  settings.y = frame.top;
+  settings.width = frame.right - frame.left;
+  settings.height = frame.bottom - frame.top;
+  return settings;
 }
 
 class Win32MainWindow final : public MainWindow, private win32::WindowHandler {
  public:
   Win32MainWindow(std::string_view caption, MessageTarget& target)
-      : target_(target), window_(MainWindowSpec(caption), *this) {
+      : target_(target), window_(MainWindowSettings(caption), *this) {
     const HWND hwnd = window_.Handle();
     if (hwnd == nullptr) return;
     SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Handle()), FALSE);

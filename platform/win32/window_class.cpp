@@ -36,11 +36,12 @@ HWND g_main_window = nullptr;  // the application's main window, as the process 
 
 }  // namespace
 
-OwnedWindow::OwnedWindow(const WindowSpec& spec, WindowHandler& handler) : handler_(&handler) {
-  RegisterClassOnce(spec.class_name);
-  handle_ = CreateWindowExA(spec.ex_style, spec.class_name, spec.caption.c_str(), spec.style,
-                            spec.x, spec.y, spec.width, spec.height, spec.parent, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
+OwnedWindow::OwnedWindow(const WindowSettings& settings, WindowHandler& handler)
+    : handler_(&handler) {
+  RegisterClassOnce(settings.class_name);
+  handle_ = CreateWindowExA(settings.ex_style, settings.class_name, settings.caption.c_str(),
+                            settings.style, settings.x, settings.y, settings.width, settings.height,
+                            settings.parent, nullptr, GetModuleHandleA(nullptr), nullptr);
 }
 
 void OwnedWindow::Route() {

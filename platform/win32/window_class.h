@@ -19,7 +19,7 @@ class WindowHandler {
   ~WindowHandler() = default;
 };
 
-struct WindowSpec {
+struct WindowSettings {
   const char* class_name = nullptr;
   std::string caption;
   DWORD style = 0;
@@ -34,7 +34,7 @@ class OwnedWindow {
  public:
   OwnedWindow() = default;
   // Registers the class on first use and creates the window for handler.
-  OwnedWindow(const WindowSpec& spec, WindowHandler& handler);
+  OwnedWindow(const WindowSettings& settings, WindowHandler& handler);
   // From now on the window's messages go to the handler.
   void Route();
   ~OwnedWindow();

@@ -1,4 +1,4 @@
-# The Windows specifics of the platform layer: their test sources, the program's resources (so
+# What only Windows shows of the platform layer: its test sources, the program's resources (so
 # that the test program answers version queries as the program does) and a small child program
 # for the process tests, built beside the test program.
 if(WIN32)
