@@ -5,8 +5,8 @@
 namespace zarn {
 
 TForm::TForm(std::string_view caption, const WindowFactory& factory)
-    : window_(factory(caption, *this)),
-      window_proc_([this](const platform::WindowMessage& m) { return WndProc(m); }) {}
+    : window_proc_([this](const platform::WindowMessage& m) { return WndProc(m); }),
+      window_(factory(caption, *this)) {}
 
 TForm::WindowProc TForm::ReplaceWindowProc(WindowProc proc) {
   WindowProc previous = std::move(window_proc_);
@@ -25,7 +25,8 @@ std::intptr_t TForm::WndProc(const platform::WindowMessage& message) {
     Close();
     return 0;
   }
-  return window_->DefaultHandling(message);
+  // Messages sent while the platform window is still being made get no handling of ours.
+  return window_ ? window_->DefaultHandling(message) : 0;
 }
 
 void TForm::Close() {

@@ -45,8 +45,9 @@ class TForm : public platform::MessageTarget {
   virtual void FormClose() {}
 
  private:
-  std::unique_ptr<platform::MainWindow> window_;
+  // The procedure comes first: it must exist before the platform window can send a message.
   WindowProc window_proc_;
+  std::unique_ptr<platform::MainWindow> window_;
 };
 
 }  // namespace zarn

@@ -16,15 +16,6 @@ namespace zarn::platform {
 
 namespace {
 
-void WriteError(const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
-    if (n <= 0) return;
-    done += static_cast<std::size_t>(n);
-  }
-}
-
 // Reads one line from standard input while dispatching window messages; false at end of input.
 bool ReadAnswerLine(std::string& line) {
   line.clear();
@@ -45,15 +36,15 @@ bool ReadAnswerLine(std::string& line) {
 
 int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
   posix::TerminalView::Get().Clear();
-  WriteError(std::string(caption) + ": " + std::string(text) + "\n");
+  posix::WriteStandardError(std::string(caption) + ": " + std::string(text) + "\n");
   if ((flags & 0xF) != kMbYesNo) return kIdOk;
 
   const int default_answer = (flags & kMbDefButton2) != 0 ? kIdNo : kIdYes;
   for (;;) {
-    WriteError(default_answer == kIdYes ? "[Y/n] " : "[y/N] ");
+    posix::WriteStandardError(default_answer == kIdYes ? "[Y/n] " : "[y/N] ");
     std::string line;
     if (!ReadAnswerLine(line)) {
-      WriteError("\n");
+      posix::WriteStandardError("\n");
       return kIdNo;
     }
     const std::string answer = LowerAscii(Trim(line));

@@ -7,9 +7,7 @@
 
 namespace zarn::platform::posix {
 
-namespace {
-
-void WriteAll(const std::string& text) {
+void WriteStandardError(std::string_view text) {
   std::size_t done = 0;
   while (done < text.size()) {
     const ssize_t n = ::write(STDERR_FILENO, text.data() + done, text.size() - done);
@@ -17,6 +15,8 @@ void WriteAll(const std::string& text) {
     done += static_cast<std::size_t>(n);
   }
 }
+
+namespace {
 
 int TerminalWidth() {
   winsize size{};
@@ -59,7 +59,7 @@ void TerminalView::SetProgress(int position) {
 }
 
 void TerminalView::Clear() {
-  if (terminal_ && drawn_) WriteAll("\r\033[K");
+  if (terminal_ && drawn_) WriteStandardError("\r\033[K");
   drawn_ = false;
 }
 
@@ -81,7 +81,7 @@ void TerminalView::Redraw() {
   }
   const int room = std::max(0, width - 1 - static_cast<int>(line.size() + bar.size()));
   line += status_.substr(0, static_cast<std::size_t>(room)) + bar;
-  WriteAll("\r\033[K" + line);
+  WriteStandardError("\r\033[K" + line);
   drawn_ = true;
 }
 

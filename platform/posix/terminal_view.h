@@ -8,6 +8,9 @@
 
 namespace zarn::platform::posix {
 
+// Writes all of text to standard error, unbuffered (the terminal line and dialogs share it).
+void WriteStandardError(std::string_view text);
+
 class TerminalView {
  public:
   static TerminalView& Get();
