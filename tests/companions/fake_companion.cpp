@@ -129,15 +129,14 @@ void InstallFakeCompanion(const std::string& folder, const std::string& program,
   ASSERT_TRUE(CopyFileA(FakeProgramPath().c_str(), path.c_str(), FALSE)) << path;
   std::ofstream(path + ".delay") << close_delay_ms;
 #else
-  // Asked to close (SIGTERM), the script stops its sleep ($! is set as soon as it is forked),
-  // lingers for the delay, then ends. The ready file tells the test that the trap is set. The
-  // sleep holds none of the test's output, should it ever outlive the script.
+  // Asked to close (SIGTERM), the script lingers for the delay, then ends. It waits in short
+  // foreground sleeps, which the shell finishes before it runs the trap: a sleep never outlives
+  // the script. The ready file tells the test that the trap is set.
   std::ofstream script(path);
   script << "#!/bin/sh\n"
-         << "trap 'kill $! 2>/dev/null; sleep " << close_delay_ms / 1000.0 << "; exit 0' TERM\n"
-         << "sleep 100000 </dev/null >/dev/null 2>&1 &\n"
+         << "trap 'sleep " << close_delay_ms / 1000.0 << "; exit 0' TERM\n"
          << ": > \"$0.ready\"\n"
-         << "wait $!\n";
+         << "while :; do sleep 0.2; done\n";
   script.close();
   fs::permissions(path, fs::perms::owner_all);
 #endif
