@@ -10,12 +10,13 @@
 #include "cab/cabfiles.h"
 #include "platform/file_handles.h"
 #include "platform/files.h"
-#include "tests/cab/cab_scratch.h"
+#include "tests/cab/cab_files.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
 
-using testing::ScratchFolder;
+using test::TempDir;
 using testing::WriteBytes;
 
 // The POSIX box prints "caption: text" on standard error; under Windows it would wait for a
@@ -24,13 +25,13 @@ class ErrorBox : public ::testing::Test {
  protected:
   void SetUp() override {
     if (platform::PathDelimiter() != '/') GTEST_SKIP() << "a real box would wait for a click";
-    WriteBytes(scratch_ / "file.txt", "content");
+    WriteBytes(scratch_.PathOf("file.txt"), "content");
   }
 
   platform::FileHandle Open(platform::FileAccess access) {
     std::uint32_t error = 0;
     const platform::FileHandle file =
-        platform::OpenFileHandle(scratch_ / "file.txt", access, error);
+        platform::OpenFileHandle(scratch_.PathOf("file.txt"), access, error);
     EXPECT_NE(file, platform::kInvalidFileHandle);
     opened_.push_back(file);
     return file;
@@ -42,7 +43,7 @@ class ErrorBox : public ::testing::Test {
   }
 
   const platform::CabinetCallbacks& callbacks_ = CabinetFileCallbacks();
-  ScratchFolder scratch_;
+  TempDir scratch_;
   std::vector<platform::FileHandle> opened_;
 };
 
@@ -83,8 +84,8 @@ TEST_F(ErrorBox, AppearsOnlyWhenTheOperationFailed) {
       {"close that succeeds after a stale error",
        [&] {
          std::uint32_t error = 0;
-         const auto file =
-             platform::OpenFileHandle(scratch_ / "file.txt", platform::FileAccess::kRead, error);
+         const auto file = platform::OpenFileHandle(scratch_.PathOf("file.txt"),
+                                                    platform::FileAccess::kRead, error);
          errno = ENOENT;
          return callbacks_.close(file) != 0;
        },

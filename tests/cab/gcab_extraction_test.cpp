@@ -9,15 +9,16 @@
 
 #include "cab/cabfiles.h"
 #include "platform/file_times.h"
-#include "tests/cab/cab_scratch.h"
+#include "tests/cab/cab_files.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
 
+using test::TempDir;
 using testing::CabFixture;
 using testing::ListTree;
 using testing::ReadWholeFile;
-using testing::ScratchFolder;
 using testing::WriteBytes;
 
 constexpr std::int64_t kStoredTime = 1558100730;    // 2019-05-17 13:45:30 read as UTC
@@ -62,22 +63,22 @@ std::string Tree(const std::vector<ExpectedFile>& files) {
   return tree;
 }
 
-void ExpectExtracted(const ScratchFolder& target, const std::vector<ExpectedFile>& files) {
+void ExpectExtracted(const TempDir& target, const std::vector<ExpectedFile>& files) {
   for (const auto& file : files) {
     SCOPED_TRACE(file.path);
-    EXPECT_EQ(ReadWholeFile(target / file.path), ReadWholeFile(CabFixture(file.source)));
-    EXPECT_EQ(platform::LastWriteTimeSeconds(target / file.path), file.time);
+    EXPECT_EQ(ReadWholeFile(target.PathOf(file.path)), ReadWholeFile(CabFixture(file.source)));
+    EXPECT_EQ(platform::LastWriteTimeSeconds(target.PathOf(file.path)), file.time);
   }
-  EXPECT_EQ(ListTree(target.Path()), Tree(files));
+  EXPECT_EQ(ListTree(target.path().string()), Tree(files));
 }
 
 class GcabExtraction : public ::testing::TestWithParam<GcabCase> {};
 
 TEST_P(GcabExtraction, WritesEveryFileWithItsBytesAndStoredTime) {
-  ScratchFolder target;
+  TempDir target;
   TCABFile cab;
   cab.CABFile = CabFixture(GetParam().cabinet);
-  cab.TargetPath = target.Path();
+  cab.TargetPath = target.path().string();
   ASSERT_TRUE(cab.ExtractAll());
   ExpectExtracted(target, GetParam().files);
 }
@@ -96,31 +97,32 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(CabExtraction, TargetPathWithOrWithoutTrailingDelimiter) {
   for (const std::string ending : {"", "/"}) {
-    ScratchFolder target;
+    TempDir target;
     TCABFile cab;
     cab.CABFile = CabFixture("subfolder.cab");
-    cab.TargetPath = std::filesystem::path(target.Path() + ending).make_preferred().string();
+    cab.TargetPath =
+        std::filesystem::path(target.path().string() + ending).make_preferred().string();
     EXPECT_TRUE(cab.ExtractAll()) << "ending '" << ending << "'";
-    EXPECT_EQ(ReadWholeFile(target / "sub/inner.txt"), "one folder level down\n");
+    EXPECT_EQ(ReadWholeFile(target.PathOf("sub/inner.txt")), "one folder level down\n");
   }
 }
 
 TEST(CabExtraction, MissingTargetFolderIsCreatedOneLevelDeep) {
-  ScratchFolder scratch;
+  TempDir scratch;
   TCABFile cab;
   cab.CABFile = CabFixture("one.cab");
-  cab.TargetPath = scratch / "new";
+  cab.TargetPath = scratch.PathOf("new");
   EXPECT_TRUE(cab.ExtractAll());
-  EXPECT_EQ(ListTree(scratch.Path()), "new\nnew/hello.txt\n");
+  EXPECT_EQ(ListTree(scratch.path().string()), "new\nnew/hello.txt\n");
 }
 
 TEST(CabExtraction, RepeatedExtractionRestoresTheSameFilesAndTimes) {
-  ScratchFolder target;
+  TempDir target;
   TCABFile cab;
   cab.CABFile = CabFixture("many_zip.cab");
-  cab.TargetPath = target.Path();
+  cab.TargetPath = target.path().string();
   ASSERT_TRUE(cab.ExtractAll());
-  WriteBytes(target / "file03.txt", "changed in between");
+  WriteBytes(target.PathOf("file03.txt"), "changed in between");
   ASSERT_TRUE(cab.ExtractAll());
   ExpectExtracted(target, ManyFiles());
 }
@@ -139,11 +141,11 @@ TEST(CabExtraction, ExistingFilesAreReplacedOrKeptAsTheOverwriteHandlerSays) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    ScratchFolder target;
-    WriteBytes(target / "hello.txt", "old copy");
+    TempDir target;
+    WriteBytes(target.PathOf("hello.txt"), "old copy");
     TCABFile cab;
     cab.CABFile = CabFixture("one.cab");
-    cab.TargetPath = target.Path();
+    cab.TargetPath = target.path().string();
     std::vector<std::string> asked;
     if (c.has_handler) {
       cab.OnOverWriteFile = [&](TCABFile& sender, const std::string& name, bool& allow) {
@@ -153,18 +155,18 @@ TEST(CabExtraction, ExistingFilesAreReplacedOrKeptAsTheOverwriteHandlerSays) {
       };
     }
     EXPECT_TRUE(cab.ExtractAll());  // a refused file is no failure
-    EXPECT_EQ(ReadWholeFile(target / "hello.txt"), c.expected);
+    EXPECT_EQ(ReadWholeFile(target.PathOf("hello.txt")), c.expected);
     if (c.has_handler) {
-      EXPECT_EQ(asked, std::vector<std::string>{target / "hello.txt"});
+      EXPECT_EQ(asked, std::vector<std::string>{target.PathOf("hello.txt")});
     }
   }
 }
 
 TEST(CabExtraction, OverwriteHandlerIsNotAskedForNewFiles) {
-  ScratchFolder target;
+  TempDir target;
   TCABFile cab;
   cab.CABFile = CabFixture("many.cab");
-  cab.TargetPath = target.Path();
+  cab.TargetPath = target.path().string();
   int asked = 0;
   cab.OnOverWriteFile = [&](TCABFile&, const std::string&, bool&) { ++asked; };
   EXPECT_TRUE(cab.ExtractAll());
@@ -172,10 +174,10 @@ TEST(CabExtraction, OverwriteHandlerIsNotAskedForNewFiles) {
 }
 
 TEST(CabExtraction, ProgressCountsUpToTheStoredSizeOfEachFile) {
-  ScratchFolder target;
+  TempDir target;
   TCABFile cab;
   cab.CABFile = CabFixture("big_zip.cab");
-  cab.TargetPath = target.Path();
+  cab.TargetPath = target.path().string();
   std::vector<int> positions;
   cab.OnDecompressProgress = [&](TCABFile& sender, const std::string& name, int pos, int tot) {
     EXPECT_EQ(&sender, &cab);
@@ -202,33 +204,33 @@ TEST(CabExtraction, FailsWithoutWritingAnything) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    ScratchFolder target;
+    TempDir target;
     TCABFile cab;
     cab.CABFile = c.cabinet;
-    cab.TargetPath = target.Path();
+    cab.TargetPath = target.path().string();
     EXPECT_FALSE(cab.ExtractAll());
-    EXPECT_EQ(ListTree(target.Path()), "");
+    EXPECT_EQ(ListTree(target.path().string()), "");
   }
 }
 
 TEST(CabExtraction, TwoMissingFolderLevelsFailAfterTheEarlierFiles) {
-  ScratchFolder target;
+  TempDir target;
   TCABFile cab;
   cab.CABFile = CabFixture("two_levels.cab");
-  cab.TargetPath = target.Path();
+  cab.TargetPath = target.path().string();
   EXPECT_FALSE(cab.ExtractAll());
-  EXPECT_EQ(ListTree(target.Path()), "hello.txt\n");
+  EXPECT_EQ(ListTree(target.path().string()), "hello.txt\n");
 }
 
 // Runs a body with the process's current folder set to a scratch folder.
 class InScratchFolder : public ::testing::Test {
  protected:
   InScratchFolder() : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(scratch_.Path());
+    std::filesystem::current_path(scratch_.path().string());
   }
   ~InScratchFolder() override { std::filesystem::current_path(previous_); }
 
-  ScratchFolder scratch_;
+  TempDir scratch_;
 
  private:
   std::filesystem::path previous_;
@@ -238,23 +240,23 @@ TEST_F(InScratchFolder, EmptyTargetPathWritesBelowTheCurrentFolder) {
   TCABFile cab;
   cab.CABFile = CabFixture("subfolder.cab");
   EXPECT_TRUE(cab.ExtractAll());
-  EXPECT_EQ(ListTree(scratch_.Path()), "hello.txt\nsub\nsub/inner.txt\n");
+  EXPECT_EQ(ListTree(scratch_.path().string()), "hello.txt\nsub\nsub/inner.txt\n");
 }
 
 TEST_F(InScratchFolder, RelativeCabinetNameIsFoundInTheCurrentFolder) {
-  WriteBytes(scratch_ / "copy.cab", ReadWholeFile(CabFixture("one.cab")));
+  WriteBytes(scratch_.PathOf("copy.cab"), ReadWholeFile(CabFixture("one.cab")));
   TCABFile cab;
   cab.CABFile = "copy.cab";
   cab.TargetPath = "out";
   EXPECT_TRUE(cab.ExtractAll());
-  EXPECT_EQ(ReadWholeFile(scratch_ / "out/hello.txt"), "Hello from the cabinet.\r\n");
+  EXPECT_EQ(ReadWholeFile(scratch_.PathOf("out/hello.txt")), "Hello from the cabinet.\r\n");
 }
 
 TEST(CabListing, ListsStoredNamesSizesAndDatesWithoutWriting) {
-  ScratchFolder target;
+  TempDir target;
   TCABFile cab;
   cab.CABFile = CabFixture("subfolder.cab");
-  cab.TargetPath = target.Path();
+  cab.TargetPath = target.path().string();
   ASSERT_TRUE(cab.ListContents());
   const auto& items = cab.CABFileContents.Items();
   ASSERT_EQ(items.size(), 2u);
@@ -270,7 +272,7 @@ TEST(CabListing, ListsStoredNamesSizesAndDatesWithoutWriting) {
   EXPECT_EQ(date.hour, 13);
   EXPECT_EQ(date.minute, 45);
   EXPECT_EQ(date.second, 30);
-  EXPECT_EQ(ListTree(target.Path()), "");
+  EXPECT_EQ(ListTree(target.path().string()), "");
   EXPECT_EQ(&cab.CABFileContents.Owner(), &cab);
 }
 

@@ -9,36 +9,37 @@
 #include "cab/cabfiles.h"
 #include "platform/file_times.h"
 #include "platform/files.h"
-#include "tests/cab/cab_scratch.h"
+#include "tests/cab/cab_files.h"
 #include "tests/cab/cab_writer.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
 
+using test::TempDir;
 using testing::BuildCabinet;
 using testing::CabEntry;
 using testing::CabFixture;
 using testing::FolderLayout;
 using testing::ListTree;
 using testing::ReadWholeFile;
-using testing::ScratchFolder;
 using testing::WriteBytes;
 
 // A scratch folder holding a cabinet ("in.cab") and the extraction's target ("target").
 struct Extraction {
-  ScratchFolder scratch;
+  TempDir scratch;
   TCABFile cab;
   bool result = false;
 
   explicit Extraction(const std::string& cabinet_bytes) {
-    WriteBytes(scratch / "in.cab", cabinet_bytes);
-    std::filesystem::create_directory(scratch / "target");
-    cab.CABFile = scratch / "in.cab";
-    cab.TargetPath = scratch / "target";
+    WriteBytes(scratch.PathOf("in.cab"), cabinet_bytes);
+    std::filesystem::create_directory(scratch.PathOf("target"));
+    cab.CABFile = scratch.PathOf("in.cab");
+    cab.TargetPath = scratch.PathOf("target");
     result = cab.ExtractAll();
   }
-  std::string Target(const std::string& name) const { return scratch / ("target/" + name); }
-  std::string Tree() const { return ListTree(scratch.Path()); }
+  std::string Target(const std::string& name) const { return scratch.PathOf("target/" + name); }
+  std::string Tree() const { return ListTree(scratch.path().string()); }
 };
 
 TEST(WrittenCabinet, FilesInSeveralFoldersComeOutWhole) {
@@ -115,41 +116,41 @@ TEST(WrittenCabinet, HostileNamesAreRefusedAndNothingLandsOutsideTheTarget) {
 }
 
 TEST(WrittenCabinet, AbsoluteNameOfAPlaceOutsideIsRefused) {
-  ScratchFolder outside;
-  const std::string name = outside / "escaped.txt";
+  TempDir outside;
+  const std::string name = outside.PathOf("escaped.txt");
   Extraction run(BuildCabinet({{name, "evil"}}));
   EXPECT_FALSE(run.result);
-  EXPECT_EQ(ListTree(outside.Path()), "");
+  EXPECT_EQ(ListTree(outside.path().string()), "");
 }
 
 TEST(WrittenCabinet, LinksInsideTheTargetAreNotFollowed) {
-  ScratchFolder outside;
-  WriteBytes(outside / "victim.txt", "keep me");
+  TempDir outside;
+  WriteBytes(outside.PathOf("victim.txt"), "keep me");
   struct Case {
     std::string label, link, points_to, stored;
   };
   const std::vector<Case> cases = {
-      {"folder link", "out", outside.Path(), "out\\escaped.txt"},
-      {"file link", "hello.txt", outside / "victim.txt", "hello.txt"},
+      {"folder link", "out", outside.path().string(), "out\\escaped.txt"},
+      {"file link", "hello.txt", outside.PathOf("victim.txt"), "hello.txt"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.label);
-    ScratchFolder scratch;
-    const std::string cabinet = scratch / "in.cab";
+    TempDir scratch;
+    const std::string cabinet = scratch.PathOf("in.cab");
     WriteBytes(cabinet, BuildCabinet({{c.stored, "evil"}}));
     std::error_code error;
-    std::filesystem::create_symlink(c.points_to, scratch / ("target/" + c.link), error);
+    std::filesystem::create_symlink(c.points_to, scratch.PathOf("target/" + c.link), error);
     if (error) {
-      std::filesystem::create_directory(scratch / "target");
-      std::filesystem::create_symlink(c.points_to, scratch / ("target/" + c.link), error);
+      std::filesystem::create_directory(scratch.PathOf("target"));
+      std::filesystem::create_symlink(c.points_to, scratch.PathOf("target/" + c.link), error);
     }
     if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
     TCABFile cab;
     cab.CABFile = cabinet;
-    cab.TargetPath = scratch / "target";
+    cab.TargetPath = scratch.PathOf("target");
     EXPECT_FALSE(cab.ExtractAll());
-    EXPECT_EQ(ListTree(outside.Path()), "victim.txt\n");
-    EXPECT_EQ(ReadWholeFile(outside / "victim.txt"), "keep me");
+    EXPECT_EQ(ListTree(outside.path().string()), "victim.txt\n");
+    EXPECT_EQ(ReadWholeFile(outside.PathOf("victim.txt")), "keep me");
   }
 }
 
@@ -217,7 +218,7 @@ TEST(DamagedCabinet, FailsAndLeavesNoHalfWrittenFile) {
     SCOPED_TRACE(c.label);
     Extraction run(c.bytes);
     EXPECT_FALSE(run.result);
-    EXPECT_EQ(ListTree(run.scratch / "target"), c.tree);
+    EXPECT_EQ(ListTree(run.scratch.PathOf("target")), c.tree);
   }
 }
 
@@ -227,7 +228,7 @@ TEST(DamagedCabinet, FileLongerThanItsFolderFails) {
   cabinet[36 + 8] = 0x7f;
   Extraction run(cabinet);
   EXPECT_FALSE(run.result);
-  EXPECT_EQ(ListTree(run.scratch / "target"), "");
+  EXPECT_EQ(ListTree(run.scratch.PathOf("target")), "");
 }
 
 }  // namespace

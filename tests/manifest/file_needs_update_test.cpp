@@ -8,11 +8,12 @@
 #include "app/packed_file_date.h"
 #include "app/version_comparison.h"
 #include "common/exception.h"
+#include "local_write_time.h"
 #include "platform/file_handles.h"
 #include "platform/file_times.h"
 #include "platform/system.h"
-#include "scratch_folder.h"
 #include "tests/support/recording_status.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
@@ -26,9 +27,9 @@ std::string DateText(const CivilDateTime& c) {
 }
 
 TEST(FileNeedsUpdate, ComparesPackedDatesAndLogsThemAsDates) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const std::string path = folder.Write("zarn4.hlp", "no version resource here");
-  testing_support::ScratchFolder::SetLocalWriteTime(path, kInstalledTime);
+  test::SetLocalWriteTime(path, kInstalledTime);
   ASSERT_EQ(PackedFileDate(path), kInstalledPacked);
 
   const std::string old_part = "-zarn4.hlp Old: " + DateText(kInstalledTime) + "  New: ";
@@ -56,7 +57,7 @@ TEST(FileNeedsUpdate, ComparesPackedDatesAndLogsThemAsDates) {
 TEST(FileNeedsUpdate, DatesOfTheTopBitRankBeforeAllOthers) {
   EXPECT_EQ(PackFileDate({2044, 1, 2, 3, 4, 6, 0}), -2145249149);
   EXPECT_EQ(PackFileDate({1979, 12, 31, 23, 59, 58, 0}), -1);
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const std::string path = folder.Write("late.dat", "x");
   // Noon of 2044-01-15 in UTC is 2044 in every time zone, so the packed date has its top bit set.
   // (The platform sets it: the C++ library's own setter wraps such times on 32-bit Windows.)
@@ -72,7 +73,7 @@ TEST(FileNeedsUpdate, DatesOfTheTopBitRankBeforeAllOthers) {
 }
 
 TEST(FileNeedsUpdate, MissingFileIsNewWithoutLookingAtTheListedValue) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   std::filesystem::create_directory(folder.PathOf("folder.exe"));
   const struct {
     std::string path;
@@ -91,9 +92,9 @@ TEST(FileNeedsUpdate, MissingFileIsNewWithoutLookingAtTheListedValue) {
 }
 
 TEST(FileNeedsUpdate, ConversionErrorsLeaveNoLine) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const std::string path = folder.Write("zarn4.hlp", "x");
-  testing_support::ScratchFolder::SetLocalWriteTime(path, kInstalledTime);
+  test::SetLocalWriteTime(path, kInstalledTime);
   const struct {
     const char* listed;
     const char* message;

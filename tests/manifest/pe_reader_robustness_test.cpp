@@ -17,7 +17,7 @@ namespace {
 using Image = std::vector<std::uint8_t>;
 
 Image LoadFixture(const char* name) {
-  std::ifstream file(testing_support::VersionFixture(name), std::ios::binary);
+  std::ifstream file(test::VersionFixture(name), std::ios::binary);
   return Image{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 

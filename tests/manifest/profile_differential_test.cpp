@@ -10,7 +10,7 @@
 
 #include "platform/posix/ini_document.h"
 #include "platform/profile.h"
-#include "scratch_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
@@ -85,7 +85,7 @@ std::string Escaped(std::string_view text) {
 }
 
 TEST(ProfileDifferential, GeneratedTextsReadAlike) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   int mismatches = 0;
   for (unsigned seed = 1; seed <= 200 && mismatches < 10; ++seed) {
     const std::string text = GenerateIni(seed);

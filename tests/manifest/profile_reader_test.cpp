@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "scratch_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
@@ -54,7 +54,7 @@ struct ValueCase {
   std::string_view expected;
 };
 
-void CheckValues(const testing_support::ScratchFolder& folder, std::string_view file_name,
+void CheckValues(const test::TempDir& folder, std::string_view file_name,
                  std::initializer_list<ValueCase> cases) {
   int n = 0;
   for (const auto& c : cases) {
@@ -65,7 +65,7 @@ void CheckValues(const testing_support::ScratchFolder& folder, std::string_view 
 }
 
 TEST(ProfileReader, ValuesCommentsQuotesAndRepeats) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   CheckValues(folder, "values",
               {
                   {kTricky, "Files", ";c", 2048, "DEF", "2"},
@@ -104,7 +104,7 @@ TEST(ProfileReader, ValuesCommentsQuotesAndRepeats) {
 }
 
 TEST(ProfileReader, BlanksZerosAndLetterCase) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   CheckValues(folder, "blanks",
               {
                   {kBlanks, "S", "t", 20, "D", "x"},
@@ -131,7 +131,7 @@ TEST(ProfileReader, BlanksZerosAndLetterCase) {
 }
 
 TEST(ProfileReader, ValuesAndDefaultsAreCutToTheBuffer) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   CheckValues(folder, "cuts",
               {
                   {kLengths, "S", "v", 0, "D", ""},
@@ -164,7 +164,7 @@ TEST(ProfileReader, ValuesAndDefaultsAreCutToTheBuffer) {
 }
 
 TEST(ProfileReader, KeyListsInFileOrderCutToTheBuffer) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const struct {
     std::string_view text;
     const char* section;
@@ -198,7 +198,7 @@ TEST(ProfileReader, KeyListsInFileOrderCutToTheBuffer) {
 }
 
 TEST(ProfileReader, MissingOrNonTextFilesGiveTheDefault) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const std::string missing = folder.PathOf("absent.ini");
   EXPECT_EQ(platform::ReadProfileString(missing, "Files", "a", "ERROR", 2048), "ERROR");
   EXPECT_EQ(platform::ReadProfileKeyBlock(missing, "Files", 2048), "");

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "scratch_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
@@ -15,7 +15,7 @@ using namespace std::string_view_literals;
 using Names = std::vector<std::string>;
 
 TEST(UpdateManifest, TimeOfUpdateIsMinusOneUnlessAWholeNumber) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const struct {
     const char* ident;
     std::int32_t expected;
@@ -40,7 +40,7 @@ TEST(UpdateManifest, TimeOfUpdateIsMinusOneUnlessAWholeNumber) {
 }
 
 TEST(UpdateManifest, ReadsValuesWithTheErrorDefaultAndThe2047CharacterCut) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const std::string long_value(3000, 'v');
   const UpdateManifest manifest(folder.Write(
       "z4up.ini", "[Files]\r\nzarn4.exe = 4.1.0.7 \r\nlong=" + long_value +
@@ -54,7 +54,7 @@ TEST(UpdateManifest, ReadsValuesWithTheErrorDefaultAndThe2047CharacterCut) {
 }
 
 TEST(UpdateManifest, KeyListKeepsFileOrderAndDropsWhatTheBufferCut) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const UpdateManifest manifest(
       folder.Write("z4up.ini",
                    "[Files]\r\nzarn4.exe=1\r\n;old.exe=1\r\nA.dll=2\r\n=3\r\nb.ocx=4\r\n"

@@ -4,10 +4,10 @@
 #include <string>
 #include <string_view>
 
-namespace zarn::testing_support {
+namespace zarn::test {
 
 inline std::string VersionFixture(std::string_view name) {
   return std::string(ZARN_VERSION_FIXTURES) + "/" + std::string(name);
 }
 
-}  // namespace zarn::testing_support
+}  // namespace zarn::test

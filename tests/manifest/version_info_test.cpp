@@ -8,13 +8,13 @@
 #include <optional>
 #include <string>
 
-#include "scratch_folder.h"
+#include "tests/support/temp_dir.h"
 #include "version_fixtures.h"
 
 namespace zarn {
 namespace {
 
-using testing_support::VersionFixture;
+using test::VersionFixture;
 
 TEST(VersionInfo, TranslationTablesGiveTheirFirstEntry) {
   const struct {
@@ -78,7 +78,7 @@ TEST(VersionInfo, StringQueriesFollowTheVersionFunctions) {
 }
 
 TEST(VersionInfo, FilesWithoutAVersionResourceHaveNone) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   EXPECT_EQ(platform::VersionInfo::Load(VersionFixture("plain.exe")), nullptr);
   EXPECT_EQ(platform::VersionInfo::Load(folder.Write("text.exe", "MZ but nothing more")), nullptr);
   EXPECT_EQ(platform::VersionInfo::Load(folder.Write("empty.dll", "")), nullptr);

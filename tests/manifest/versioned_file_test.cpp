@@ -8,15 +8,16 @@
 #include "app/packed_file_date.h"
 #include "app/version_comparison.h"
 #include "common/exception.h"
+#include "local_write_time.h"
 #include "platform/system.h"
-#include "scratch_folder.h"
 #include "tests/support/recording_status.h"
+#include "tests/support/temp_dir.h"
 #include "version_fixtures.h"
 
 namespace zarn {
 namespace {
 
-using testing_support::VersionFixture;
+using test::VersionFixture;
 
 TEST(GetFileVersionText, ReadsTheFirstTranslationsFileVersion) {
   const struct {
@@ -89,11 +90,11 @@ TEST(FileNeedsUpdate, BadVersionTextsFailWithoutALine) {
 }
 
 TEST(FileNeedsUpdate, WithoutATranslationTableTheFileDateDecides) {
-  testing_support::ScratchFolder folder;
+  test::TempDir folder;
   const std::string path = folder.PathOf("no_translation.dll");
   std::filesystem::copy_file(VersionFixture("no_translation.dll"), path);
   const CivilDateTime installed{2026, 12, 7, 13, 45, 30, 0};
-  testing_support::ScratchFolder::SetLocalWriteTime(path, installed);
+  test::SetLocalWriteTime(path, installed);
   testing::RecordingStatus status;
   EXPECT_TRUE(FileNeedsUpdate(status, "1569156528", path));
   const CivilDateTime listed{2026, 12, 7, 13, 45, 32, 0};

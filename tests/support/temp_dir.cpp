@@ -1,9 +1,15 @@
 #include "tests/support/temp_dir.h"
 
 #include <atomic>
-#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <random>
+#include <stdexcept>
 #include <system_error>
+
+#ifdef _WIN32
+#include "platform/win32/windows_api.h"
+#endif
 
 namespace zarn::test {
 
@@ -21,26 +27,43 @@ void SetVariable(const std::string& name, const std::string* value) {
 #endif
 }
 
+// Lets an entry be deleted: read-only files (and on Windows read-only, hidden and system
+// attributes) would otherwise keep the folder alive.
+void MakeRemovable(const std::filesystem::path& path) {
+#ifdef _WIN32
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+  std::error_code ignored;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+#endif
+}
+
 }  // namespace
 
 TempDir::TempDir() {
+  // A random part keeps concurrent runs apart (other build folders, other checkouts); creating
+  // the folder claims the name, so a name another process took is simply skipped.
   static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  for (;;) {
-    path_ = std::filesystem::temp_directory_path() /
-            ("zarn-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  static const unsigned long long run = [] {
+    std::random_device random;
+    return (static_cast<unsigned long long>(random()) << 32) ^ random();
+  }();
+  const auto base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    path_ = base / ("zarn-test-" + std::to_string(run) + "-" + std::to_string(counter++));
     std::error_code error;
-    if (std::filesystem::create_directory(path_, error)) break;
+    if (std::filesystem::create_directory(path_, error)) return;
   }
+  throw std::runtime_error("cannot create a scratch folder below " + base.string());
 }
 
 TempDir::~TempDir() {
   std::error_code error;
-  // Read-only files left by a test must not keep the folder alive.
+  MakeRemovable(path_);
   for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
        !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
-    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, error);
+    MakeRemovable(it->path());
   }
   std::filesystem::remove_all(path_, error);
 }
@@ -49,6 +72,17 @@ std::string TempDir::Folder() const {
   std::string folder = path_.string();
   folder += static_cast<char>(std::filesystem::path::preferred_separator);
   return folder;
+}
+
+std::string TempDir::PathOf(std::string_view name) const {
+  return std::filesystem::path(Folder() + std::string(name)).make_preferred().string();
+}
+
+std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
+  const std::string path = PathOf(name);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
 }
 
 ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {

@@ -1,8 +1,10 @@
-// A scratch folder for one test, removed with everything in it when the test ends.
+// A scratch folder for one test, removed with everything in it (read-only and hidden entries
+// included) when the test ends.
 #pragma once
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace zarn::test {
 
@@ -16,6 +18,12 @@ class TempDir {
   const std::filesystem::path& path() const { return path_; }
   // The folder as the program writes folders: ending in the platform's delimiter.
   std::string Folder() const;
+  // The path of a name inside the folder ("a/b" in either delimiter), in the platform's form;
+  // PathOf("") is Folder().
+  std::string PathOf(std::string_view name) const;
+  // Writes the bytes as they are (no line-end translation) to a name inside the folder and
+  // returns the file's path.
+  std::string Write(std::string_view name, std::string_view bytes) const;
 
  private:
   std::filesystem::path path_;

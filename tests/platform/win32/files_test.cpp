@@ -6,7 +6,7 @@
 
 #include "platform/files.h"
 #include "platform/win32/windows_api.h"
-#include "tests/platform/win32/scratch_folder.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn::platform {
 namespace {
@@ -17,7 +17,7 @@ bool Write(const std::string& path, std::string_view text) {
 }
 
 TEST(Win32Files, ListsPlainAndReadOnlyFilesOnly) {
-  ScratchFolder folder;
+  test::TempDir folder;
   const struct {
     const char* name;
     DWORD attributes;  // 0: a folder
@@ -29,7 +29,7 @@ TEST(Win32Files, ListsPlainAndReadOnlyFilesOnly) {
   };
   std::vector<std::string> expected;
   for (const auto& e : entries) {
-    const std::string path = folder.Path(e.name);
+    const std::string path = folder.PathOf(e.name);
     if (e.attributes == 0) {
       ASSERT_TRUE(CreateFolder(path));
     } else {
@@ -38,20 +38,20 @@ TEST(Win32Files, ListsPlainAndReadOnlyFilesOnly) {
     }
     if (e.listed) expected.push_back(e.name);
   }
-  auto listed = ListPlainFiles(folder.Path(""));
+  auto listed = ListPlainFiles(folder.Folder());
   std::sort(listed.begin(), listed.end());
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(listed, expected);
   // The folder without its trailing delimiter lists the same.
-  std::string bare = folder.Path("");
+  std::string bare = folder.Folder();
   bare.pop_back();
   EXPECT_EQ(ListPlainFiles(bare).size(), expected.size());
-  EXPECT_TRUE(ListPlainFiles(folder.Path("missing")).empty());
+  EXPECT_TRUE(ListPlainFiles(folder.PathOf("missing")).empty());
 }
 
 TEST(Win32Files, ReadOnlyFileResistsDeletionUntilMadeWritable) {
-  ScratchFolder folder;
-  const std::string path = folder.Path("locked.txt");
+  test::TempDir folder;
+  const std::string path = folder.PathOf("locked.txt");
   ASSERT_TRUE(Write(path, "keep"));
   ASSERT_TRUE(SetReadOnly(path, true));
   EXPECT_FALSE(DeleteFile(path));
@@ -64,8 +64,8 @@ TEST(Win32Files, ReadOnlyFileResistsDeletionUntilMadeWritable) {
 }
 
 TEST(Win32Files, WriteWholeFileReplacesContentAndReportsTheSystemError) {
-  ScratchFolder folder;
-  const std::string path = folder.Path("log.txt");
+  test::TempDir folder;
+  const std::string path = folder.PathOf("log.txt");
   ASSERT_TRUE(Write(path, "a much longer first content\r\n"));
   ASSERT_TRUE(Write(path, "short\r\n"));
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -76,8 +76,8 @@ TEST(Win32Files, WriteWholeFileReplacesContentAndReportsTheSystemError) {
     std::string path;
     std::uint32_t error;
   } failures[] = {
-      {folder.Path("no such folder\\log.txt"), ERROR_PATH_NOT_FOUND},
-      {folder.Path(""), ERROR_ACCESS_DENIED},  // a folder, not a file
+      {folder.PathOf("no such folder\\log.txt"), ERROR_PATH_NOT_FOUND},
+      {folder.Folder(), ERROR_ACCESS_DENIED},  // a folder, not a file
   };
   for (const auto& f : failures) {
     std::uint32_t error = 0;
@@ -87,18 +87,18 @@ TEST(Win32Files, WriteWholeFileReplacesContentAndReportsTheSystemError) {
 }
 
 TEST(Win32Files, FoldersAndPathFacts) {
-  ScratchFolder folder;
+  test::TempDir folder;
   EXPECT_EQ(PathDelimiter(), '\\');
   EXPECT_TRUE(FileNamesIgnoreCase());
-  EXPECT_TRUE(DirectoryExists(folder.Path("")));  // with the trailing delimiter
-  EXPECT_FALSE(FileExists(folder.Path("")));
-  EXPECT_FALSE(CreateFolder(folder.Path("a\\b")));  // one level only
-  EXPECT_TRUE(CreateFolder(folder.Path("a")));
-  EXPECT_FALSE(CreateFolder(folder.Path("a")));
-  EXPECT_TRUE(CreateFolder(folder.Path("a\\b\\")));
-  EXPECT_FALSE(RemoveFolder(folder.Path("a")));  // not empty
-  EXPECT_TRUE(RemoveFolder(folder.Path("a\\b")));
-  EXPECT_TRUE(RemoveFolder(folder.Path("a")));
+  EXPECT_TRUE(DirectoryExists(folder.Folder()));  // with the trailing delimiter
+  EXPECT_FALSE(FileExists(folder.Folder()));
+  EXPECT_FALSE(CreateFolder(folder.PathOf("a\\b")));  // one level only
+  EXPECT_TRUE(CreateFolder(folder.PathOf("a")));
+  EXPECT_FALSE(CreateFolder(folder.PathOf("a")));
+  EXPECT_TRUE(CreateFolder(folder.PathOf("a\\b\\")));
+  EXPECT_FALSE(RemoveFolder(folder.PathOf("a")));  // not empty
+  EXPECT_TRUE(RemoveFolder(folder.PathOf("a\\b")));
+  EXPECT_TRUE(RemoveFolder(folder.PathOf("a")));
   EXPECT_FALSE(DirectoryExists(""));
   const std::string own = ExecutablePath();
   EXPECT_TRUE(FileExists(own)) << own;

@@ -1,8 +1,7 @@
-#include "tests/cab/cab_scratch.h"
+#include "tests/cab/cab_files.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -17,23 +16,6 @@ std::string CabFixture(const std::string& name) {
   // Under Wine the build host's folders are on drive Z:, whatever the current drive.
   if (platform::PathDelimiter() == '\\' && folder.front() == '/') folder = "Z:" + folder;
   return (std::filesystem::path(folder) / "cab-fixtures" / name).make_preferred().string();
-}
-
-ScratchFolder::ScratchFolder() {
-  static std::atomic<int> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  path_ = std::filesystem::temp_directory_path() /
-          ("zarn-cab-" + std::to_string(stamp) + "-" + std::to_string(counter++));
-  std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ScratchFolder::operator/(const std::string& relative) const {
-  return (path_ / relative).make_preferred().string();
 }
 
 std::string ReadWholeFile(const std::string& path) {
