@@ -3,9 +3,9 @@
 #include "cab/cabinet_callbacks.h"
 #include "cab/stored_names.h"
 #include "platform/file_handles.h"
-#include "platform/file_names.h"
 #include "platform/file_times.h"
 #include "platform/files.h"
+#include "platform/path_names.h"
 
 namespace zarn {
 
@@ -25,6 +25,12 @@ TDateTime DosDateTime(std::uint16_t date, std::uint16_t time) {
   civil.minute = (time >> 5) & 0x3f;
   civil.second = (time & 0x1f) * 2;
   return EncodeDateTime(civil);
+}
+
+// The full form of a path, an empty one naming the current folder; empty when it cannot be formed.
+std::string FullPath(const std::string& path) {
+  return platform::FullPathName(path.empty() ? std::string_view(".") : std::string_view(path))
+      .value_or(std::string());
 }
 
 }  // namespace
@@ -75,7 +81,7 @@ int TCABFile::ExtractFiles() {
   if (is_cabinet) {
     const char delimiter = platform::PathDelimiter();
     const std::string name = NamePart(CABFile, delimiter);
-    const std::string folder = FolderPart(platform::ExpandFileName(CABFile), delimiter) + delimiter;
+    const std::string folder = FolderPart(FullPath(CABFile), delimiter) + delimiter;
     refused_ = false;
     open_output_ = 0;
     unfinished_path_.clear();
@@ -120,7 +126,7 @@ std::intptr_t TCABFile::CopyFile(const platform::CabinetNotification& notificati
     if (base.back() != delimiter) base += delimiter;
     folder = base + FolderPart(relative, delimiter);
   } else {
-    folder = platform::ExpandFileName(FolderPart(relative, delimiter));
+    folder = FullPath(FolderPart(relative, delimiter));
   }
   if (LeadsThroughLink(base, relative)) {
     refused_ = true;

@@ -1,4 +1,5 @@
-// Path names as the file system knows them, for showing registered paths in their long form.
+// Path names as the file system knows them: full paths for showing registered paths in their long
+// form and for placing extracted files, and whether a path is a link that would lead elsewhere.
 #pragma once
 
 #include <cstddef>
@@ -19,5 +20,8 @@ std::size_t DriveLength(std::string_view full_path);
 // The on-disk name of the folder entry that the path names: on Windows its long name in its
 // stored letter case. nullopt when there is no such entry.
 std::optional<std::string> FindEntryName(std::string_view path);
+
+// True when the path itself is a symbolic link, or on Windows any reparse point (a junction).
+bool IsLink(std::string_view path);
 
 }  // namespace zarn::platform

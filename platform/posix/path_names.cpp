@@ -53,4 +53,9 @@ std::optional<std::string> FindEntryName(std::string_view path) {
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
+bool IsLink(std::string_view path) {
+  struct stat info {};
+  return ::lstat(std::string(path).c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
 }  // namespace zarn::platform

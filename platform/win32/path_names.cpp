@@ -1,4 +1,4 @@
-// Path names on Windows: full paths, drives and the long names of folder entries.
+// Path names on Windows: full paths, drives, the long names of folder entries and links.
 #include "platform/path_names.h"
 
 #include <vector>
@@ -38,6 +38,11 @@ std::optional<std::string> FindEntryName(std::string_view path) {
   if (search == INVALID_HANDLE_VALUE) return std::nullopt;
   FindClose(search);
   return std::string(found.cFileName);
+}
+
+bool IsLink(std::string_view path) {
+  const DWORD attributes = GetFileAttributesA(std::string(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 }  // namespace zarn::platform
