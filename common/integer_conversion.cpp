@@ -55,9 +55,21 @@ std::int32_t TextToInt32Or(std::string_view text, std::int32_t fallback) {
   return ParseInt32(text, IntegerForms::DecimalOrHex).value_or(fallback);
 }
 
-std::int32_t DecimalTextToInt32(std::string_view text) {
-  if (const auto value = ParseInt32(text, IntegerForms::Decimal)) return *value;
+namespace {
+
+std::int32_t TextToInt32In(std::string_view text, IntegerForms forms) {
+  if (const auto value = ParseInt32(text, forms)) return *value;
   throw EConvertError(FormatMessage("'%s' is not a valid integer value", {std::string(text)}));
+}
+
+}  // namespace
+
+std::int32_t TextToInt32(std::string_view text) {
+  return TextToInt32In(text, IntegerForms::DecimalOrHex);
+}
+
+std::int32_t DecimalTextToInt32(std::string_view text) {
+  return TextToInt32In(text, IntegerForms::Decimal);
 }
 
 }  // namespace zarn

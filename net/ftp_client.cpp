@@ -2,8 +2,8 @@
 
 #include <memory>
 
+#include "common/integer_conversion.h"
 #include "common/text.h"
-#include "net/integer_text.h"
 #include "net/net_exceptions.h"
 #include "net/streams.h"
 #include "platform/files.h"
@@ -160,8 +160,8 @@ TFtpClient::PassiveAddress TFtpClient::RequestPassiveAddress() {
   fields.resize(std::max<std::size_t>(fields.size(), 6));
   PassiveAddress result;
   result.host = fields[0] + "." + fields[1] + "." + fields[2] + "." + fields[3];
-  const std::int64_t high = TextToInteger(fields[4]);
-  const std::int64_t low = TextToInteger(fields[5]);
+  const std::int64_t high = TextToInt32(fields[4]);
+  const std::int64_t low = TextToInt32(fields[5]);
   const std::int64_t port = high * 256 + low;
   // A port outside the TCP range would otherwise be cut to 16 bits and reach a port that the
   // server never announced.

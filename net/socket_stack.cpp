@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/integer_conversion.h"
 #include "common/text.h"
-#include "net/integer_text.h"
 #include "net/net_exceptions.h"
 
 namespace zarn {
@@ -120,7 +120,7 @@ bool TSocketStack::CheckResult(int error_code, std::initializer_list<int> tolera
 
 bool TSocketStack::IsDottedQuad(std::string_view text) {
   for (const auto field : FourFields(text)) {
-    const auto value = ParseInteger(field);
+    const auto value = ParseInt32(field, IntegerForms::DecimalOrHex);
     if (!value || *value < 0 || *value > 255) return false;
   }
   return true;
@@ -137,7 +137,10 @@ std::string TSocketStack::ResolveHost(const std::string& name) {
 std::uint32_t TSocketStack::DottedToAddress(std::string_view dotted) {
   std::uint32_t address = 0;
   for (const auto field : FourFields(dotted)) {
-    address = (address << 8) | (static_cast<std::uint32_t>(ParseInteger(field).value_or(0)) & 0xFF);
+    address =
+        (address << 8) |
+        (static_cast<std::uint32_t>(ParseInt32(field, IntegerForms::DecimalOrHex).value_or(0)) &
+         0xFF);
   }
   return address;
 }

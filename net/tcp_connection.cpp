@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "common/integer_conversion.h"
 #include "common/text.h"
-#include "net/integer_text.h"
 #include "net/message_pump_base.h"
 #include "net/net_exceptions.h"
 #include "net/streams.h"
@@ -142,7 +142,8 @@ std::int16_t TTcpConnection::ReadReply(TReplyCodes accepted) {
   } else if (EqualsIgnoringCase(text.substr(0, 4), "-ERR")) {
     ReplyCode = 0;
   } else {
-    ReplyCode = static_cast<std::int16_t>(ParseInteger(text.substr(0, 3)).value_or(0));
+    ReplyCode = static_cast<std::int16_t>(
+        ParseInt32(text.substr(0, 3), IntegerForms::DecimalOrHex).value_or(0));
   }
   return CheckReply(ReplyCode, accepted);
 }

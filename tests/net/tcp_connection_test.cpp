@@ -1,7 +1,7 @@
 // Reading lines and numbered replies off a TCP connection, and the helpers of the socket stack.
 #include <gtest/gtest.h>
 
-#include "net/integer_text.h"
+#include "common/integer_conversion.h"
 #include "net/net_exceptions.h"
 #include "net/tcp_client.h"
 #include "tests/net/ftp_session_harness.h"
@@ -116,6 +116,7 @@ TEST(SocketStack, IntegerFields) {
       {"-1", -1},
       {"$FF", 255},
       {"0x10", 16},
+      {"x10", 16},
       {" 7", 7},
       {"", std::nullopt},
       {"12a", std::nullopt},
@@ -123,8 +124,9 @@ TEST(SocketStack, IntegerFields) {
       {"2147483648", std::nullopt},
       {"-2147483648", -2147483647 - 1},
   };
-  for (const auto& c : cases) EXPECT_EQ(ParseInteger(c.text), c.value) << c.text;
-  EXPECT_THROW(TextToInteger("x"), EConvertError);
+  for (const auto& c : cases)
+    EXPECT_EQ(ParseInt32(c.text, IntegerForms::DecimalOrHex), c.value) << c.text;
+  EXPECT_THROW(TextToInt32("x"), EConvertError);
 }
 
 TEST(SocketStack, LivesAsLongAsANetworkComponent) {
