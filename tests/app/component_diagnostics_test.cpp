@@ -49,7 +49,7 @@ std::string ClassKey(const std::string& clsid) {
   return "CLSID\\" + clsid;
 }
 
-void RegisterDriver(testing::RegistrySandbox& registry, const std::string& clsid,
+void RegisterDriver(test::RegistrySandbox& registry, const std::string& clsid,
                     const char* category = kReceiverCategory) {
   registry.CreateKey(RegistryRoot::kClassesRoot,
                      ClassKey(clsid) + "\\Implemented Categories\\" + category);
@@ -60,7 +60,7 @@ std::string DriverGuid(int n) {
 }
 
 TEST(ComponentDiagnostics, ProgramComponentsListTheirLocalServersOrTheirAbsence) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   const Scratch scratch;
   const char d = platform::PathDelimiter();
   const std::string updater = scratch.Entry("zarn4update.exe");
@@ -77,14 +77,14 @@ TEST(ComponentDiagnostics, ProgramComponentsListTheirLocalServersOrTheirAbsence)
   local_server("{5E94B456-77C9-4CE0-AA95-B1E595CC7B6C}", net_as_registered);
   local_server("{DE111158-236D-4835-8E34-2DFB1ADD1AFB}", gone);
 
-  testing::RecordingStatus status;
+  test::RecordingStatus status;
   LogProgramComponents(status);
   EXPECT_EQ(status.lines, (Lines{"Registered Program Components", "-----------------------------",
                                  "zarn4dsi.exe Class Not in Registry", updater, net, gone, ""}));
 }
 
 TEST(ComponentDiagnostics, ReceiverDriversListTheirInprocServers) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   const Scratch scratch;
   const std::string driver = scratch.Entry("drv1.dll");
   RegisterDriver(registry, DriverGuid(1));
@@ -97,7 +97,7 @@ TEST(ComponentDiagnostics, ReceiverDriversListTheirInprocServers) {
   // A class of another category is no driver.
   RegisterDriver(registry, DriverGuid(4), "{3A7D1001-7634-11D4-8FE6-0000B456AD69}");
 
-  testing::RecordingStatus status;
+  test::RecordingStatus status;
   LogReceiverDrivers(status);
   ASSERT_EQ(status.lines.size(), 7u);
   EXPECT_EQ(Lines(status.lines.begin(), status.lines.begin() + 3),
@@ -110,9 +110,9 @@ TEST(ComponentDiagnostics, ReceiverDriversListTheirInprocServers) {
 }
 
 TEST(ComponentDiagnostics, NoReceiverDriverIsSaidSo) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   RegisterDriver(registry, DriverGuid(9), "{3A7D1001-7634-11D4-8FE6-0000B456AD69}");
-  testing::RecordingStatus status;
+  test::RecordingStatus status;
   LogReceiverDrivers(status);
   EXPECT_EQ(status.lines, (Lines{"", "Registered Receiver Drivers", "---------------------------",
                                  "! None Found", ""}));
@@ -121,7 +121,7 @@ TEST(ComponentDiagnostics, NoReceiverDriverIsSaidSo) {
 TEST(ComponentDiagnostics, TheClassTableIsClearedAndFilledWithAtMostFiftyDrivers) {
   for (const int registered_count : {3, 53}) {
     SCOPED_TRACE(registered_count);
-    testing::RegistrySandbox registry;
+    test::RegistrySandbox registry;
     Lines registered;
     for (int n = 1; n <= registered_count; ++n) {
       RegisterDriver(registry, DriverGuid(n));
@@ -144,14 +144,14 @@ TEST(ComponentDiagnostics, TheClassTableIsClearedAndFilledWithAtMostFiftyDrivers
       }
       EXPECT_EQ(table[i].text, (std::array<char, 129>{})) << i;
     }
-    testing::RecordingStatus status;
+    test::RecordingStatus status;
     LogReceiverDrivers(status);
     EXPECT_EQ(status.lines.size(), 3u + static_cast<std::size_t>(count) + 1u);
   }
 }
 
 TEST(ComponentDiagnostics, ServerPathsAreReturnedAsRegistered) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   const std::string clsid = DriverGuid(7);
   const std::string quoted = "\"C:\\Program Files\\ZARN4\\zarn4net.exe\" /automation";
   registry.SetText(RegistryRoot::kClassesRoot, ClassKey(clsid) + "\\LocalServer32", "", quoted);

@@ -37,7 +37,7 @@ std::vector<std::string> ReportLines(const std::string& report) {
 }
 
 TEST(UpdateReport, HeaderThenEveryLogLineThenAnEmptyLine) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   registry.SetText(RegistryRoot::kLocalMachine, kOwnerKey, "RegisteredOwner", "Jane Owner");
   const TSysInfo sysinfo;
   const std::vector<std::vector<std::string>> logs = {
@@ -66,7 +66,7 @@ TEST(UpdateReport, HeaderThenEveryLogLineThenAnEmptyLine) {
 }
 
 TEST(UpdateReport, TheInstallationIdentifierIsTheFirstLine) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   registry.SetText(RegistryRoot::kCurrentUser, kSettingsKey, kInstallationIdValue, "Z4-0042");
   TMemoryStream stream;
   BuildUpdateReport(stream, TSysInfo(), "/zarn4/updates", std::vector<std::string>{});
@@ -84,7 +84,7 @@ TEST(UpdateReport, AValueThatIsNoTextFailsTheReportBeforeTheStreamIsTouched) {
       {RegistryRoot::kCurrentUser, kSettingsKey, kInstallationIdValue},
   };
   for (const Case& c : cases) {
-    testing::RegistrySandbox registry;
+    test::RegistrySandbox registry;
     registry.SetValue(c.root, c.key, c.value, RegistryType::kDword, {1, 0, 0, 0});
     TMemoryStream stream;
     stream.Write("old contents", 12);
@@ -112,14 +112,14 @@ TEST(SysInfo, RegisteredOwnerReadsTheTextOfTheValue) {
       {"empty", RegistryType::kSz, {}, ""},
   };
   for (const Case& c : cases) {
-    testing::RegistrySandbox registry;
+    test::RegistrySandbox registry;
     registry.SetValue(RegistryRoot::kLocalMachine, kOwnerKey, "RegisteredOwner", c.type, c.data);
     EXPECT_EQ(TSysInfo().RegisteredOwner(), c.expected) << c.what;
   }
 }
 
 TEST(SysInfo, RegisteredOwnerOfAMissingValueOrKey) {
-  testing::RegistrySandbox registry;
+  test::RegistrySandbox registry;
   // Windows always has the key; only the POSIX store can be without it.
   if (!platform::RegistryKey::Open(RegistryRoot::kLocalMachine, kOwnerKey,
                                    platform::RegistryKey::Access::kRead)) {
@@ -136,7 +136,7 @@ TEST(SysInfo, OwnerOfTheWrongTypeRaisesTheRegistryError) {
       {RegistryType::kMultiSz, {'A', 0, 0}},
   };
   for (const auto& [type, data] : wrong) {
-    testing::RegistrySandbox registry;
+    test::RegistrySandbox registry;
     registry.SetValue(RegistryRoot::kLocalMachine, kOwnerKey, "RegisteredOwner", type, data);
     EXPECT_THROW(TSysInfo().RegisteredOwner(), ERegistryException) << static_cast<int>(type);
   }
@@ -175,7 +175,7 @@ TEST(SysInfo, TimeZoneDiffIsTheStandardOffsetWestOfUtcInMinutes) {
   for (const Case& c : cases) {
     test::ScopedEnv zone("TZ", c.tz);
     EXPECT_EQ(sysinfo.TimeZoneDiff(), c.minutes) << c.tz;
-    testing::RegistrySandbox registry;
+    test::RegistrySandbox registry;
     TMemoryStream stream;
     BuildUpdateReport(stream, sysinfo, "", std::vector<std::string>{});
     EXPECT_EQ(ReportLines(stream.Bytes()).at(6), std::to_string(c.minutes)) << c.tz;

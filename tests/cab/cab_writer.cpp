@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace zarn::testing {
+namespace zarn::test {
 
 namespace {
 
@@ -175,4 +175,4 @@ std::size_t FirstDataOffset(const std::string& cabinet) {
   return Get32(cabinet, kHeaderSize) + kDataHeaderSize;
 }
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace zarn::testing {
+namespace zarn::test {
 
 struct CabEntry {
   std::string name;  // as stored, "\" between folders
@@ -47,4 +47,4 @@ DataBlock MszipCopyBlock(unsigned length, unsigned distance);
 // The offset of the first data block's data in a cabinet without reserved space.
 std::size_t FirstDataOffset(const std::string& cabinet);
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

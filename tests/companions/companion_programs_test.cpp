@@ -27,7 +27,7 @@ namespace zarn {
 namespace {
 
 using Lines = std::vector<std::string>;
-using testing::FakeCompanion;
+using test::FakeCompanion;
 
 constexpr const char* kMainClass = "TZARN4MF";
 constexpr const char* kNetClass = "TfrmZarnNet";
@@ -61,13 +61,13 @@ class CompanionProgramsTest : public ::testing::Test {
   void TearDown() override { CloseRestarted(); }
 
   std::unique_ptr<FakeCompanion> Start(const std::string& program, int close_delay_ms = 0) {
-    testing::InstallFakeCompanion(folder.Folder(), program, close_delay_ms);
-    return testing::StartFakeCompanion(folder.Folder(), program);
+    test::InstallFakeCompanion(folder.Folder(), program, close_delay_ms);
+    return test::StartFakeCompanion(folder.Folder(), program);
   }
 
-  testing::CompanionTestLock lock;
+  test::CompanionTestLock lock;
   test::TempDir folder;
-  testing::RecordingStatus status;
+  test::RecordingStatus status;
   CompanionPrograms companions{status, 0};
 };
 
@@ -93,7 +93,7 @@ TEST_F(CompanionProgramsTest, OnlyTheProgramThatRanIsClosedAndRestarted) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.program);
-    testing::RecordingStatus lines;
+    test::RecordingStatus lines;
     CompanionPrograms only_one(lines, 0);
     auto fake = Start(c.program);
     ASSERT_TRUE(fake);
@@ -157,9 +157,9 @@ TEST_F(CompanionProgramsTest, AMissingProgramLeavesOnlyTheStatusLine) {
 }
 
 TEST(Companions, ShellOpenStartsAProgramDetached) {
-  testing::CompanionTestLock lock;
+  test::CompanionTestLock lock;
   test::TempDir folder;
-  testing::InstallFakeCompanion(folder.Folder(), "zarn4net.exe", 0);
+  test::InstallFakeCompanion(folder.Folder(), "zarn4net.exe", 0);
   ASSERT_FALSE(platform::FindWindowOfClass(kNetClass));
 #ifndef _WIN32
   // What this process blocks or ignores must not keep the started program from closing.

@@ -18,7 +18,7 @@
 #include <unistd.h>
 #endif
 
-namespace zarn::testing {
+namespace zarn::test {
 
 namespace fs = std::filesystem;
 
@@ -181,4 +181,4 @@ std::unique_ptr<FakeCompanion> StartFakeCompanion(const std::string& folder,
 #endif
 }
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

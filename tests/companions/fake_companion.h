@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace zarn::testing {
+namespace zarn::test {
 
 // Held by every test that runs companions: they are found by name (natively, Wine's processes
 // included), so two tests or test runs that run them side by side would see each other's. The
@@ -40,4 +40,4 @@ class FakeCompanion {
 std::unique_ptr<FakeCompanion> StartFakeCompanion(const std::string& folder,
                                                   const std::string& program);
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

@@ -44,7 +44,7 @@ TEST(FileNeedsUpdate, ComparesPackedDatesAndLogsThemAsDates) {
       {1569193984, {2026, 12, 8, 0, 0, 0, 0}, true},  // midnight: the date alone
   };
   for (const auto& c : cases) {
-    testing::RecordingStatus status;
+    test::RecordingStatus status;
     EXPECT_EQ(FileNeedsUpdate(status, std::to_string(c.listed), path), c.replace);
     const bool midnight = c.listed_time.hour == 0 && c.listed_time.minute == 0;
     const std::string listed_text =
@@ -68,7 +68,7 @@ TEST(FileNeedsUpdate, DatesOfTheTopBitRankBeforeAllOthers) {
   EXPECT_TRUE(platform::SetLastWriteTimeFromDos(file, (64 << 9) | (1 << 5) | 15, 12 << 11, error));
   platform::CloseFileHandle(file, error);
   ASSERT_LT(PackedFileDate(path), 0);
-  testing::RecordingStatus status;
+  test::RecordingStatus status;
   EXPECT_TRUE(FileNeedsUpdate(status, std::to_string(kInstalledPacked), path));
 }
 
@@ -85,7 +85,7 @@ TEST(FileNeedsUpdate, MissingFileIsNewWithoutLookingAtTheListedValue) {
       {"C:new.ocx", " new.ocx is a new file"},
   };
   for (const auto& c : cases) {
-    testing::RecordingStatus status;
+    test::RecordingStatus status;
     EXPECT_TRUE(FileNeedsUpdate(status, "not a version", c.path));
     EXPECT_EQ(status.lines, std::vector<std::string>{c.line});
   }
@@ -107,7 +107,7 @@ TEST(FileNeedsUpdate, ConversionErrorsLeaveNoLine) {
       {"1569156542", "Invalid argument to time encode"},  // 60 seconds
   };
   for (const auto& c : cases) {
-    testing::RecordingStatus status;
+    test::RecordingStatus status;
     try {
       FileNeedsUpdate(status, c.listed, path);
       ADD_FAILURE() << c.listed << " gave no error";

@@ -58,7 +58,7 @@ TEST(FileNeedsUpdate, ComparesVersionTextsAndLogsThemAsTheyStand) {
       {"strings.exe", "2000", true, "-strings.exe Old:4.1.0.5 New:2000 Replace."},
   };
   for (const auto& c : cases) {
-    testing::RecordingStatus status;
+    test::RecordingStatus status;
     EXPECT_EQ(FileNeedsUpdate(status, c.listed, VersionFixture(c.file)), c.replace) << c.line;
     EXPECT_EQ(status.lines, std::vector<std::string>{c.line});
   }
@@ -78,7 +78,7 @@ TEST(FileNeedsUpdate, BadVersionTextsFailWithoutALine) {
       {"commas.dll", "1569156527", "'4,1,0,5' is not a valid integer value"},
   };
   for (const auto& c : cases) {
-    testing::RecordingStatus status;
+    test::RecordingStatus status;
     try {
       FileNeedsUpdate(status, c.listed, VersionFixture(c.file));
       ADD_FAILURE() << c.file << " " << c.listed << " gave no error";
@@ -95,7 +95,7 @@ TEST(FileNeedsUpdate, WithoutATranslationTableTheFileDateDecides) {
   std::filesystem::copy_file(VersionFixture("no_translation.dll"), path);
   const CivilDateTime installed{2026, 12, 7, 13, 45, 30, 0};
   test::SetLocalWriteTime(path, installed);
-  testing::RecordingStatus status;
+  test::RecordingStatus status;
   EXPECT_TRUE(FileNeedsUpdate(status, "1569156528", path));
   const CivilDateTime listed{2026, 12, 7, 13, 45, 32, 0};
   EXPECT_EQ(status.lines, std::vector<std::string>{

@@ -7,7 +7,7 @@
 
 #include "app/status_sink.h"
 
-namespace zarn::testing {
+namespace zarn::test {
 
 class RecordingStatus final : public StatusSink {
  public:
@@ -15,4 +15,4 @@ class RecordingStatus final : public StatusSink {
   std::vector<std::string> lines;
 };
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

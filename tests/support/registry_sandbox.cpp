@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace zarn::testing {
+namespace zarn::test {
 
 namespace {
 
@@ -72,4 +72,4 @@ void RegistrySandbox::DeleteValue(platform::RegistryRoot root, std::string_view 
   }
 }
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

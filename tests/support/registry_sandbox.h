@@ -10,7 +10,7 @@
 
 #include "platform/registry.h"
 
-namespace zarn::testing {
+namespace zarn::test {
 
 class RegistrySandbox {
  public:
@@ -44,4 +44,4 @@ class RegistrySandbox {
   std::vector<CreatedKey> created_keys_;
 };
 
-}  // namespace zarn::testing
+}  // namespace zarn::test
