@@ -2,29 +2,18 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <vector>
 
 #include "platform/files.h"
 
-namespace zarn::testing {
+namespace zarn::test {
 
 std::string CabFixture(const std::string& name) {
   std::string folder = ZARN_BINARY_DIR;
   // Under Wine the build host's folders are on drive Z:, whatever the current drive.
   if (platform::PathDelimiter() == '\\' && folder.front() == '/') folder = "Z:" + folder;
   return (std::filesystem::path(folder) / "cab-fixtures" / name).make_preferred().string();
-}
-
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string ListTree(const std::string& folder) {
@@ -38,4 +27,4 @@ std::string ListTree(const std::string& folder) {
   return out.str();
 }
 
-}  // namespace zarn::testing
+}  // namespace zarn::test

@@ -17,7 +17,7 @@ namespace zarn {
 namespace {
 
 using test::TempDir;
-using testing::WriteBytes;
+using test::WriteBytes;
 
 // The POSIX box prints "caption: text" on standard error; under Windows it would wait for a
 // click, so these cases run natively only.

@@ -15,11 +15,11 @@
 namespace zarn {
 namespace {
 
+using test::CabFixture;
+using test::ListTree;
+using test::ReadWholeFile;
 using test::TempDir;
-using testing::CabFixture;
-using testing::ListTree;
-using testing::ReadWholeFile;
-using testing::WriteBytes;
+using test::WriteBytes;
 
 constexpr std::int64_t kStoredTime = 1558100730;    // 2019-05-17 13:45:30 read as UTC
 constexpr std::int64_t kOddSecondTime = 981173106;  // 2001-02-03 04:05:06, the source had :07

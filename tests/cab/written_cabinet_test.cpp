@@ -16,14 +16,14 @@
 namespace zarn {
 namespace {
 
+using test::BuildCabinet;
+using test::CabEntry;
+using test::CabFixture;
+using test::FolderLayout;
+using test::ListTree;
+using test::ReadWholeFile;
 using test::TempDir;
-using testing::BuildCabinet;
-using testing::CabEntry;
-using testing::CabFixture;
-using testing::FolderLayout;
-using testing::ListTree;
-using testing::ReadWholeFile;
-using testing::WriteBytes;
+using test::WriteBytes;
 
 // A scratch folder holding a cabinet ("in.cab") and the extraction's target ("target").
 struct Extraction {
@@ -176,13 +176,13 @@ TEST(WrittenCabinet, MszipHistoryReachesAcrossShortBlocks) {
     // 20 bytes copied from 60 back: 50 of them lie before the short second block.
     const std::string stream = c.first + second;
     const std::string copied = stream.substr(stream.size() - 60, 20);
-    testing::FolderData folder;
+    test::FolderData folder;
     folder.compression = 1;
-    folder.blocks = {testing::MszipStoredBlock(c.first), testing::MszipStoredBlock(second),
-                     testing::MszipCopyBlock(20, 60)};
+    folder.blocks = {test::MszipStoredBlock(c.first), test::MszipStoredBlock(second),
+                     test::MszipCopyBlock(20, 60)};
     const auto first_size = static_cast<std::uint32_t>(c.first.size());
-    Extraction run(testing::BuildCabinetFromBlocks({{"one.bin", ""}, {"two.bin", ""}},
-                                                   {first_size, 30}, folder));
+    Extraction run(
+        test::BuildCabinetFromBlocks({{"one.bin", ""}, {"two.bin", ""}}, {first_size, 30}, folder));
     ASSERT_TRUE(run.result);
     EXPECT_EQ(ReadWholeFile(run.Target("one.bin")), c.first);
     EXPECT_EQ(ReadWholeFile(run.Target("two.bin")), second + copied);
@@ -193,8 +193,8 @@ TEST(WrittenCabinet, MszipHistoryReachesAcrossShortBlocks) {
 TEST(DamagedCabinet, FailsAndLeavesNoHalfWrittenFile) {
   const std::string many = ReadWholeFile(CabFixture("many_zip.cab"));
   const std::string big = ReadWholeFile(CabFixture("big_zip.cab"));
-  const std::size_t many_data = testing::FirstDataOffset(many);
-  const std::size_t big_data = testing::FirstDataOffset(big);
+  const std::size_t many_data = test::FirstDataOffset(many);
+  const std::size_t big_data = test::FirstDataOffset(big);
   auto flipped = [](std::string bytes, std::size_t at) {
     bytes[at] = static_cast<char>(bytes[at] ^ 0x5a);
     return bytes;

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@
 #include "platform/message_loop.h"
 #include "platform/system.h"
 #include "tests/support/fake_window.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/scripted_ftp_server.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
@@ -29,13 +29,6 @@ using test::FakeWindow;
 
 void Touch(const fs::path& path) {
   std::ofstream(path) << "x";
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 class MainFormTest : public ::testing::Test {
@@ -267,7 +260,7 @@ TEST_F(MainFormTest, TimerRunsOnceClosesAndSavesTheErrorLogCreatingUser) {
   EXPECT_FALSE(form->tray.NoClose);
   const fs::path saved = dir_.path() / "User" / "zarn4updatelog_error.txt";
   ASSERT_TRUE(fs::exists(saved));
-  const std::string text = ReadFile(saved);
+  const std::string text = test::ReadWholeFile(saved);
   EXPECT_EQ(text.rfind("Update " ZARN_TEST_VERSION " Standalone\r\nUpdate Time: ", 0), 0u);
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }

@@ -6,22 +6,15 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 
+#include "tests/support/file_contents.h"
 #include "tests/support/scratch_registry.h"
 
 extern char** environ;
 
 namespace zarn::test {
 
-namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-}  // namespace
+namespace {}  // namespace
 
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                          const std::string& input) {
@@ -54,8 +47,8 @@ ProgramResult RunProgram(const std::string& path, const std::vector<std::string>
   while (waitpid(pid, &status, 0) < 0) {
   }
   if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
-  result.out = ReadFile(out_path);
-  result.err = ReadFile(err_path);
+  result.out = ReadWholeFile(out_path);
+  result.err = ReadWholeFile(err_path);
   return result;
 }
 

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "app/update_common.h"
@@ -19,6 +18,7 @@
 #include "platform/message_loop.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/scratch_registry.h"
 #include "zarn_version.h"
 
@@ -30,11 +30,6 @@ double ProcessorSeconds() {
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A folder of the test's own under the scratch folder, ending in "/".
@@ -130,7 +125,7 @@ TEST(RegistrationToolPosix, StartsDerozorInTheFolderWithTheFileAndWaitsForItsEnd
     std::uint32_t error = 777;
     EXPECT_TRUE(RunRegistrationTool(c.file, folder, c.register_file, error));
     EXPECT_EQ(error, 777u);  // untouched on success
-    EXPECT_EQ(ReadFile(folder + "args.txt"), canonical + "\n" + c.expected_parameters);
+    EXPECT_EQ(test::ReadWholeFile(folder + "args.txt"), canonical + "\n" + c.expected_parameters);
   }
 }
 
@@ -214,7 +209,7 @@ TEST(StartHidden, SplitsParametersAtBlanksWithQuotesGrouping) {
     ASSERT_EQ(poll(&ended, 1, 10000), 1);  // the handle turns readable when the child ends
     EXPECT_FALSE(child->Running());
     EXPECT_FALSE(child->Running());  // asking again after the end is harmless
-    EXPECT_EQ(ReadFile(folder + "args.txt"), canonical + "\n" + c.expected);
+    EXPECT_EQ(test::ReadWholeFile(folder + "args.txt"), canonical + "\n" + c.expected);
   }
 }
 
@@ -230,7 +225,7 @@ TEST(StartHidden, ReleasingTheHandleLeavesTheChildRunningWithStandardInputEmpty)
   for (int i = 0; i < 100 && !platform::FileExists(folder + "result"); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  EXPECT_EQ(ReadFile(folder + "result"), "none\n");
+  EXPECT_EQ(test::ReadWholeFile(folder + "result"), "none\n");
 }
 
 TEST(ConnectionStatePosix, IsALanWhenConnectedAndNeverAModem) {

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 
 #include "platform/registry.h"
 #include "tests/posix/run_program.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/scratch_registry.h"
 
 namespace zarn::test {
@@ -23,11 +23,6 @@ constexpr const char* kTestPath = "Software\\ZarnTest\\Zreg";
 
 ProgramResult Zreg(const std::vector<std::string>& args, const std::string& input = {}) {
   return RunProgram(BuiltProgram("zreg"), args, input);
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 struct Step {
@@ -204,8 +199,8 @@ TEST_F(ZregTest, ExportAndImportRoundTripEveryValueExactly) {
   // Exporting again asks before replacing the file, and writes the same text.
   EXPECT_EQ(Zreg({"export", kKey, first}, "n\n").exit_code, 1);
   ASSERT_EQ(Zreg({"export", kKey, second}).exit_code, 0);
-  const std::string text = ReadFile(first);
-  EXPECT_EQ(ReadFile(second), text);
+  const std::string text = ReadWholeFile(first);
+  EXPECT_EQ(ReadWholeFile(second), text);
   for (const char* line :
        {"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\ZarnTest\\Zreg]\r\n", "\r\n@=\"d\"\r\n",
         "\"Quote \\\" and \\\\ backslash\"=\"C:\\\\\\\"\"\r\n", "\"Number\"=dword:8000002a\r\n",

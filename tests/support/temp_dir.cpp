@@ -1,8 +1,9 @@
 #include "tests/support/temp_dir.h"
 
+#include "tests/support/file_contents.h"
+
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <system_error>
@@ -80,8 +81,7 @@ std::string TempDir::PathOf(std::string_view name) const {
 
 std::string TempDir::Write(std::string_view name, std::string_view bytes) const {
   const std::string path = PathOf(name);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  WriteBytes(path, bytes);
   return path;
 }
 
