@@ -191,6 +191,10 @@ TEST_F(MainFormTest, StoredProgramFolderDecidesTheFoldersAndTheStructureCheck) {
               stored + "temp_update" + std::string(1, platform::PathDelimiter()));
     EXPECT_EQ(form->FolderStructureError(), c.error);
   }
+  // The folder stored without its delimiter put a work folder beside the scratch folder, which
+  // the scratch folder does not remove.
+  std::error_code ignored;
+  fs::remove_all(dir_.path().string() + "temp_update", ignored);
 }
 
 TEST_F(MainFormTest, LeftoverWorkFolderIsEmptiedButKeepsItsSubFolders) {
