@@ -6,19 +6,6 @@
 
 namespace zarn {
 
-namespace {
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-}  // namespace
-
 std::int32_t PackFileDate(const CivilDateTime& local) {
   if (local.year < 1980 || local.year > 2107) return -1;
   const auto date =

@@ -6,16 +6,6 @@ namespace zarn {
 
 namespace {
 
-// Days from 1970-01-01 to the civil date (proleptic Gregorian), after H. Hinnant's algorithm.
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const auto yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
 void CivilFromDays(std::int64_t z, int& year, int& month, int& day) {
   z += 719468;
   const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
@@ -33,9 +23,27 @@ constexpr double kMsPerDay = 86400000.0;
 
 }  // namespace
 
+int DaysInMonth(int year, int month) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return month == 2 && leap ? 29 : kDays[month - 1];
+}
+
+// After H. Hinnant's days-from-civil algorithm.
+std::int64_t DaysFromCivil(int year, int month, int day) {
+  std::int64_t y = year;
+  const auto m = static_cast<unsigned>(month);
+  const auto d = static_cast<unsigned>(day);
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const auto yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
 TDateTime EncodeDateTime(const CivilDateTime& c) {
-  const std::int64_t days = DaysFromCivil(c.year, static_cast<unsigned>(c.month),
-                                          static_cast<unsigned>(c.day)) + kDaysFrom1899To1970;
+  const std::int64_t days = DaysFromCivil(c.year, c.month, c.day) + kDaysFrom1899To1970;
   const double ms = ((c.hour * 60.0 + c.minute) * 60.0 + c.second) * 1000.0 + c.millisecond;
   // Before the epoch the fraction still counts forward within the day.
   return days >= 0 ? static_cast<double>(days) + ms / kMsPerDay

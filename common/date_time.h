@@ -16,4 +16,10 @@ using TDateTime = double;
 TDateTime EncodeDateTime(const CivilDateTime& civil);
 CivilDateTime DecodeDateTime(TDateTime value);
 
+// The number of days of a month (1 to 12) in the proleptic Gregorian calendar.
+int DaysInMonth(int year, int month);
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar (negative before it).
+std::int64_t DaysFromCivil(int year, int month, int day);
+
 }  // namespace zarn

@@ -7,30 +7,9 @@
 #include <cerrno>
 #include <string>
 
+#include "common/date_time.h"
+
 namespace zarn::platform {
-
-namespace {
-
-bool IsLeapYear(int year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
-// Days from 1970-01-01 to the given date of the proleptic Gregorian calendar.
-std::int64_t DaysSinceEpoch(int year, int month, int day) {
-  const int y = month <= 2 ? year - 1 : year;
-  const int era = y / 400;
-  const int year_of_era = y - era * 400;
-  const int day_of_year = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
-  return static_cast<std::int64_t>(era) * 146097 + day_of_era - 719468;
-}
-
-}  // namespace
 
 bool SetLastWriteTimeFromDos(FileHandle file, std::uint16_t dos_date, std::uint16_t dos_time,
                              std::uint32_t& error) {
@@ -45,7 +24,7 @@ bool SetLastWriteTimeFromDos(FileHandle file, std::uint16_t dos_date, std::uint1
     return false;
   }
   const std::int64_t seconds =
-      DaysSinceEpoch(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+      DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
   struct timespec times[2]{};
   times[0].tv_nsec = UTIME_OMIT;  // last access stays
   times[1].tv_sec = static_cast<time_t>(seconds);

@@ -39,5 +39,22 @@ TEST(DateTime, RoundTripsAcrossTheEpochAndLeapDays) {
   }
 }
 
+TEST(DateTime, MonthLengthsFollowTheGregorianLeapRule) {
+  const struct {
+    int year, month, days;
+  } cases[] = {
+      {2023, 1, 31}, {2023, 2, 28}, {2024, 2, 29}, {1900, 2, 28},
+      {2000, 2, 29}, {2100, 2, 28}, {2023, 4, 30}, {2023, 12, 31},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DaysInMonth(c.year, c.month), c.days) << c.year << "-" << c.month;
+  }
+  // Day numbers count from 1970-01-01, on both sides of it and across a leap day.
+  EXPECT_EQ(DaysFromCivil(1970, 1, 1), 0);
+  EXPECT_EQ(DaysFromCivil(1969, 12, 31), -1);
+  EXPECT_EQ(DaysFromCivil(1980, 1, 1), 3652);
+  EXPECT_EQ(DaysFromCivil(2000, 3, 1) - DaysFromCivil(2000, 2, 28), 2);
+}
+
 }  // namespace
 }  // namespace zarn
