@@ -6,13 +6,13 @@
 #include <array>
 #include <memory>
 
+#include "app/version_comparison.h"
 #include "common/text.h"
 #include "platform/connection.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "platform/version_info.h"
 
 namespace zarn {
 
@@ -44,14 +44,8 @@ bool ParametersHaveSwitch(const std::vector<std::string>& parameters,
 
 std::string GetAppVersionString(int index) {
   if (index < 1 || index > static_cast<int>(kVersionKeys.size())) return {};
-  const auto info = platform::VersionInfo::Load(platform::ExecutablePath());
-  if (!info) return {};
-  const auto translation = info->FirstTranslation();
-  if (!translation) return {};
-  const std::string query = "\\StringFileInfo\\" + HexUpper(translation->language, 4) +
-                            HexUpper(translation->code_page, 4) + "\\" +
-                            kVersionKeys[static_cast<std::size_t>(index - 1)];
-  return info->QueryString(query).value_or("");
+  return GetVersionString(platform::ExecutablePath(),
+                          kVersionKeys[static_cast<std::size_t>(index - 1)]);
 }
 
 void PumpMessagesFor(std::uint32_t milliseconds) {

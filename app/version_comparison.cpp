@@ -39,14 +39,18 @@ bool IsOlderVersion(std::string_view installed, std::string_view listed) {
   return VersionToNumber(installed) < VersionToNumber(listed);
 }
 
-std::string GetFileVersionText(std::string_view path) {
+std::string GetVersionString(std::string_view path, std::string_view key) {
   const auto info = platform::VersionInfo::Load(path);
   if (!info) return {};
   const auto translation = info->FirstTranslation();
   if (!translation) return {};
   const std::string query = "\\StringFileInfo\\" + HexUpper(translation->language, 4) +
-                            HexUpper(translation->code_page, 4) + "\\FileVersion";
+                            HexUpper(translation->code_page, 4) + "\\" + std::string(key);
   return info->QueryString(query).value_or(std::string());
+}
+
+std::string GetFileVersionText(std::string_view path) {
+  return GetVersionString(path, "FileVersion");
 }
 
 bool FileNeedsUpdate(StatusSink& status, std::string_view listed, std::string_view local_path) {

@@ -24,6 +24,11 @@ bool IsOlderVersion(std::string_view installed, std::string_view listed);
 // rest is ignored unread. A field that is not a decimal integer raises EConvertError.
 std::int32_t VersionToNumber(std::string_view version);
 
+// A string of the file's version resource ("FileVersion", "ProductName", ...) in its first
+// translation; empty when the file has no version resource, no translation table or no such
+// string.
+std::string GetVersionString(std::string_view path, std::string_view key);
+
 // The "FileVersion" string of the file's version resource in its first translation; empty when
 // the file has no version resource, no translation table or no such string.
 std::string GetFileVersionText(std::string_view path);
