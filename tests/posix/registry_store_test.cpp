@@ -8,12 +8,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <optional>
 
 #include "platform/posix/registry_file.h"
 #include "platform/registry.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/scratch_registry.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn::platform {
 namespace {
@@ -21,34 +21,6 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 constexpr RegistryRoot kRoot = RegistryRoot::kCurrentUser;
 constexpr const char* kKey = "Software\\ZarnTest\\Store";
-
-// Sets environment variables for one test and puts the old values back afterwards.
-class EnvironmentGuard {
- public:
-  ~EnvironmentGuard() {
-    for (const auto& [name, value] : saved_) {
-      if (value) {
-        setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        unsetenv(name.c_str());
-      }
-    }
-  }
-  void Set(const std::string& name, const char* value) {
-    if (saved_.count(name) == 0) {
-      const char* old = std::getenv(name.c_str());
-      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value) {
-      setenv(name.c_str(), value, 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
-
- private:
-  std::map<std::string, std::optional<std::string>> saved_;
-};
 
 Bytes Dword(std::uint32_t value) {
   return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -92,33 +64,29 @@ TEST(RegistryStoreFile, ComesFromTheEnvironment) {
       {nullptr, "relative/data", "/home/u", "/home/u/.local/share/zarn4/registry.db"},
   };
   for (const auto& c : cases) {
-    EnvironmentGuard guard;
-    guard.Set("ZARN4_REGISTRY", c.registry);
-    guard.Set("XDG_DATA_HOME", c.data_home);
-    guard.Set("HOME", c.home);
+    const test::ScopedEnv registry("ZARN4_REGISTRY", c.registry);
+    const test::ScopedEnv data_home("XDG_DATA_HOME", c.data_home);
+    const test::ScopedEnv home("HOME", c.home);
     EXPECT_EQ(posix::RegistryFilePath(), c.expected);
   }
 }
 
 TEST(RegistryStoreFile, MissingFoldersAreCreated) {
-  EnvironmentGuard guard;
   const std::string path = test::ScratchFolder() + "/deep/er/registry.db";
-  guard.Set("ZARN4_REGISTRY", path.c_str());
+  const test::ScopedEnv registry("ZARN4_REGISTRY", path.c_str());
   ASSERT_NE(RegistryKey::Create(kRoot, kKey), nullptr);
   EXPECT_TRUE(std::filesystem::is_regular_file(path));
 }
 
 TEST(RegistryStoreFile, AFileThatIsNoStoreIsLeftAloneAndEveryCallFails) {
-  EnvironmentGuard guard;
   const std::string path = test::ScratchFolder() + "/not-a-store.db";
   const std::string garbage(5000, 'x');
-  std::ofstream(path, std::ios::binary) << garbage;
-  guard.Set("ZARN4_REGISTRY", path.c_str());
+  test::WriteBytes(path, garbage);
+  const test::ScopedEnv registry("ZARN4_REGISTRY", path.c_str());
   EXPECT_EQ(RegistryKey::Create(kRoot, kKey), nullptr);
   EXPECT_EQ(RegistryKey::Open(kRoot, kKey, RegistryKey::Access::kRead), nullptr);
   EXPECT_FALSE(RegistryKey::DeleteTree(kRoot, kKey));
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), garbage);
+  EXPECT_EQ(test::ReadWholeFile(path), garbage);
 }
 
 TEST(RegistryStorePaths, EmptyNamesAndOverlongNamesAreRefused) {

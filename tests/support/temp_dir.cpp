@@ -85,11 +85,12 @@ std::string TempDir::Write(std::string_view name, std::string_view bytes) const 
   return path;
 }
 
-ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
+ScopedEnv::ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
   const char* old = std::getenv(name_.c_str());
   had_value_ = old != nullptr;
   if (old) old_value_ = old;
-  SetVariable(name_, &value);
+  const std::string text = value ? value : "";
+  SetVariable(name_, value ? &text : nullptr);
 }
 
 ScopedEnv::~ScopedEnv() {

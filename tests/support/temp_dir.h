@@ -29,10 +29,11 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Sets an environment variable for the life of the object.
+// Sets an environment variable for the life of the object (a null value removes it), then puts
+// the old value back.
 class ScopedEnv {
  public:
-  ScopedEnv(std::string name, const std::string& value);
+  ScopedEnv(std::string name, const char* value);
   ~ScopedEnv();
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
