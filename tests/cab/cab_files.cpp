@@ -5,15 +5,12 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/files.h"
+#include "tests/support/build_files.h"
 
 namespace zarn::test {
 
 std::string CabFixture(const std::string& name) {
-  std::string folder = ZARN_BINARY_DIR;
-  // Under Wine the build host's folders are on drive Z:, whatever the current drive.
-  if (platform::PathDelimiter() == '\\' && folder.front() == '/') folder = "Z:" + folder;
-  return (std::filesystem::path(folder) / "cab-fixtures" / name).make_preferred().string();
+  return BuildFolderFile("cab-fixtures/" + name);
 }
 
 std::string ListTree(const std::string& folder) {

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/support/build_files.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -39,10 +41,7 @@ bool WaitUntil(Condition condition) {
 
 // The fake program built next to the tests, as a Windows path.
 std::string FakeProgramPath() {
-  std::string path = ZARN_BINARY_DIR "/fake_companion.exe";
-  if (path.front() == '/') path = "Z:" + path;
-  for (char& c : path) c = c == '/' ? '\\' : c;
-  return path;
+  return BuildFolderFile("fake_companion.exe");
 }
 
 class WindowsFake final : public FakeCompanion {
