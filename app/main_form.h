@@ -13,9 +13,12 @@
 #include "app/form.h"
 #include "app/session.h"
 #include "app/status_sink.h"
+#include "app/system_info.h"
 #include "app/timer.h"
 #include "app/tray_icon.h"
 #include "app/update_log.h"
+#include "app/update_manifest.h"
+#include "cab/cabfiles.h"
 #include "net/ftp_client.h"
 #include "net/message_pump.h"
 #include "net/tcp_client.h"
@@ -59,6 +62,10 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   TFtpClient ftp;
   TTcpClient tcpClient;
   TMessagePump messagePump;
+  // Unpacks the downloaded cabinets (MSZIP, lowest LZX memory).
+  TCABFile cab;
+  // The system facts of the uploaded report.
+  TSysInfo sysinfo;
   bool MainProgramClosed = false;
   bool NetProgramClosed = false;
 
@@ -67,6 +74,11 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   void ftpStatus(std::string_view status_text);
   void ftpDisconnected();
   void trayDblClick(TTrayIcon& sender);
+
+  // Extracts each listed file's cabinet into the work folder and puts the file into the program
+  // folder; the updater's own executable goes beside itself as "new_" + its upper-cased name and
+  // its entry leaves the download list.
+  void InstallFiles(const UpdateManifest& manifest, std::vector<std::string>& download_list);
 
   // The full path of the log file the window saves at close.
   std::string LogFilePath() const;

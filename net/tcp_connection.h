@@ -32,6 +32,9 @@ class TTcpConnection : public TNetComponent {
 
   int RecvBufferSize = 32768;  // the most bytes one receive call reads
   int SendBufferSize = 32768;  // the chunk size of stream sends
+  // How long any wait for the server (greeting, replies, data connections, transfers) may pass
+  // without a byte before it raises ENetSocketError 10060 (timed out); 0 waits for ever.
+  std::uint32_t IdleTimeoutMs = 0;
 
   // The last reply: all its lines, its last line and its code.
   std::vector<std::string> ReplyLines;
