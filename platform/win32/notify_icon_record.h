@@ -1,5 +1,6 @@
-// The record handed to Shell_NotifyIconA: the shell's first notify-icon layout, 88 bytes, which
-// every version of the shell accepts.
+// The record handed to Shell_NotifyIconA: the shell's first notify-icon layout (88 bytes in a
+// 32-bit program, 104 in a 64-bit one, where the window and icon handles are 8 bytes and
+// aligned), which every version of the shell accepts.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +19,9 @@ struct NotifyIconRecord {
   HICON hIcon;
   CHAR szTip[64];
 };
-static_assert(sizeof(NotifyIconRecord) == 88, "the first notify-icon layout is 88 bytes");
+inline constexpr std::size_t kFirstNotifyIconRecordSize = sizeof(void*) == 4 ? 88 : 104;
+static_assert(sizeof(NotifyIconRecord) == kFirstNotifyIconRecordSize,
+              "the shell's first notify-icon layout");
 static_assert(offsetof(NotifyIconRecord, szTip) == offsetof(NOTIFYICONDATAA, szTip));
 
 // Fills the record for the icon of window: id 0, message, icon and tip valid, the tip cut to 63

@@ -9,7 +9,8 @@ namespace zarn::platform {
 
 namespace {
 
-static_assert(sizeof(SHELLEXECUTEINFOA) == 60, "the shell's 32-bit execute record");
+static_assert(sizeof(SHELLEXECUTEINFOA) == (sizeof(void*) == 4 ? 60 : 112),
+              "the shell's execute record");
 
 class Win32ChildProcess final : public ChildProcess {
  public:

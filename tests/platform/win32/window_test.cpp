@@ -218,7 +218,7 @@ TEST(Win32Tray, RecordIsTheFirstLayoutWithTheTipCutTo63Characters) {
                {long_tip, 63}};
   for (const auto& c : cases) {
     const win32::NotifyIconRecord record = win32::MakeNotifyIconRecord(window, icon, c.tip);
-    EXPECT_EQ(record.cbSize, 88u);
+    EXPECT_EQ(record.cbSize, win32::kFirstNotifyIconRecordSize);
     EXPECT_EQ(record.hWnd, window);
     EXPECT_EQ(record.uID, 0u);
     EXPECT_EQ(record.uFlags, 7u);
