@@ -15,7 +15,7 @@ namespace {
 
 constexpr DWORD kLimitMs = 120000;
 constexpr DWORD kPollMs = 10;
-constexpr UINT kNotifyIconV1Size = 88;
+constexpr UINT kNotifyIconV1Size = NOTIFYICONDATAA_V1_SIZE;  // 88 bytes, 104 in a 64-bit program
 
 struct Watch {
   DWORD process_id = 0;
