@@ -82,6 +82,13 @@ bool FileExists(std::string_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool RegularFileExists(std::string_view path) {
+  constexpr DWORD kNotRegular =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotRegular) == 0;
+}
+
 bool DirectoryExists(std::string_view path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -97,6 +104,20 @@ bool RemoveFolder(std::string_view path) {
 
 bool DeleteFile(std::string_view path) {
   return DeleteFileA(std::string(path).c_str()) != FALSE;
+}
+
+bool RenameFile(std::string_view from, std::string_view to, std::uint32_t& error) {
+  if (MoveFileA(std::string(from).c_str(), std::string(to).c_str())) return true;
+  error = GetLastError();
+  return false;
+}
+
+std::optional<std::uint64_t> FreeDiskSpace(std::string_view folder) {
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExA(std::string(folder).c_str(), &available, nullptr, nullptr)) {
+    return std::nullopt;
+  }
+  return available.QuadPart;
 }
 
 std::vector<std::string> ListPlainFiles(std::string_view folder) {

@@ -1,0 +1,32 @@
+// The two file routines of installation: replacing an installed file with the extracted copy, and
+// carrying the extracted file's times over to it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zarn {
+
+struct ReplaceResult {
+  bool replaced = false;
+  std::uint32_t error = 0;     // the Windows error number of the last attempt; only on failure
+  bool times_carried = false;  // the carry-over's result; only on success
+};
+
+// Copies source over target, up to three attempts in a row with no pause between them; then, on
+// success, carries the file times over. The target is never left half written (see
+// platform::ReplaceFileWithCopy).
+ReplaceResult ReplaceInstalledFile(const std::string& source, const std::string& target);
+
+// A target with a readable version resource keeps its times (true). Otherwise the source's
+// creation, last-write and last-access times go to the target, to the millisecond; then, when the
+// target's creation time is later than its last-write time (or its times cannot be read), its
+// last-write and last-access times become the source's creation time. True when every setting
+// succeeded. Regular files only: a folder, device, FIFO or link is refused (false).
+//
+// POSIX cannot set a creation time: the target keeps its birth time, the moment of the copy, and
+// that is what the rule compares. An extracted file with an old stored date is later than its
+// stored date either way, so its last-write time ends at the extraction time on both back ends.
+bool CarryFileTimesOver(const std::string& source, const std::string& target);
+
+}  // namespace zarn
