@@ -64,6 +64,12 @@ int TCABFile::ExtractFiles() {
       platform::OpenFileHandle(CABFile, platform::FileAccess::kRead, error);
   if (probe == platform::kInvalidFileHandle) return -1;
   platform::CloseFileHandle(probe, error);
+  // A cabinet made to write far more than it holds is refused before the library reads it.
+  const CabinetDirectoryVerdict directory = CheckDirectory();
+  if (directory != CabinetDirectoryVerdict::kSound &&
+      directory != CabinetDirectoryVerdict::kDamaged) {
+    return -1;
+  }
 
   const auto library = platform::LoadCabinetLibrary();
   if (!library) return -1;
@@ -81,7 +87,7 @@ int TCABFile::ExtractFiles() {
   }
 
   int result = -1;
-  if (is_cabinet && DirectoryIsSound()) {
+  if (is_cabinet && directory == CabinetDirectoryVerdict::kSound) {
     const char delimiter = platform::PathDelimiter();
     const std::string name = NamePart(CABFile, delimiter);
     const std::string folder = FolderPart(FullPath(CABFile), delimiter) + delimiter;
@@ -98,11 +104,11 @@ int TCABFile::ExtractFiles() {
   return destroyed && result == 0 ? 0 : -1;
 }
 
-bool TCABFile::DirectoryIsSound() const {
+CabinetDirectoryVerdict TCABFile::CheckDirectory() const {
   std::uint32_t error = 0;
   const platform::FileHandle file =
       platform::OpenFileHandle(CABFile, platform::FileAccess::kRead, error);
-  if (file == platform::kInvalidFileHandle) return false;
+  if (file == platform::kInvalidFileHandle) return CabinetDirectoryVerdict::kDamaged;
   const std::uint64_t size = static_cast<std::uint64_t>(std::max<std::int64_t>(
       platform::SeekFileHandle(file, 0, platform::SeekOrigin::kEnd, error), 0));
   const auto read_start = [&](std::uint64_t length) {
@@ -119,7 +125,7 @@ bool TCABFile::DirectoryIsSound() const {
   const std::uint64_t length = CabinetDirectoryLength(head);
   if (length > head.size()) head = read_start(length);
   platform::CloseFileHandle(file, error);
-  return CheckCabinetDirectory(head, MaxExtractedBytes) == CabinetDirectoryVerdict::kSound;
+  return CheckCabinetDirectory(head, MaxExtractedBytes);
 }
 
 std::intptr_t TCABFile::Notify(platform::CabinetNotificationType type,

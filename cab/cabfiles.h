@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cab/cabinet_directory.h"
 #include "common/date_time.h"
 #include "platform/cabinet.h"
 
@@ -103,7 +104,7 @@ class TCABFile {
   std::intptr_t CopyFile(const platform::CabinetNotification& notification);
   std::intptr_t CloseFile(const platform::CabinetNotification& notification);
   std::intptr_t ListFile(const platform::CabinetNotification& notification);
-  bool DirectoryIsSound() const;
+  CabinetDirectoryVerdict CheckDirectory() const;
   void DiscardUnfinishedFile();
 
   Mode mode_ = Mode::kAllFiles;

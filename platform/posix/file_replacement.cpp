@@ -92,7 +92,7 @@ std::string TemporaryName(const std::string& folder, const std::string& name) {
 
 bool ReplaceFileWithCopy(std::string_view source, std::string_view target, std::uint32_t& error) {
   const std::string target_path(target);
-  struct stat old{};
+  struct stat old {};
   const bool target_exists = ::lstat(target_path.c_str(), &old) == 0;
   if (!target_exists && errno != ENOENT) return Fail(errno, error);
   if (target_exists && (!S_ISREG(old.st_mode) || (old.st_mode & S_IWUSR) == 0)) {
@@ -101,7 +101,7 @@ bool ReplaceFileWithCopy(std::string_view source, std::string_view target, std::
 
   Fd input(::open(std::string(source).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!input.Valid()) return Fail(errno, error);
-  struct stat from{};
+  struct stat from {};
   if (::fstat(input.Get(), &from) != 0) return Fail(errno, error);
   if (!S_ISREG(from.st_mode)) return Fail(EACCES, error);
 
@@ -113,7 +113,8 @@ bool ReplaceFileWithCopy(std::string_view source, std::string_view target, std::
   const mode_t mode = (target_exists ? old.st_mode : from.st_mode) & 07777;
   TemporaryFile temporary(TemporaryName(folder, name));
   Fd output(::open(temporary.Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-  if (!output.Valid()) return Fail(errno, error);
+  // The source is open, so a missing entry here is the target's folder (ERROR_PATH_NOT_FOUND).
+  if (!output.Valid()) return Fail(errno == ENOENT ? ENOTDIR : errno, error);
   if (!CopyData(input.Get(), output.Get())) return Fail(errno, error);
   const struct timespec times[2] = {{0, UTIME_NOW}, from.st_mtim};
   if (::futimens(output.Get(), times) != 0 || ::fchmod(output.Get(), mode) != 0 ||

@@ -21,6 +21,10 @@
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 namespace zarn {
 namespace {
 
@@ -50,7 +54,8 @@ class InstallFilesTest : public ::testing::Test {
   // Creates the window afresh (which empties the work folder).
   void Start() {
     form_.reset();
-    WriteBytes(dir_.PathOf("zarn4.exe"), "main program");
+    fs::create_directories(dir_.PathOf("prog"));
+    WriteBytes(dir_.PathOf("prog/zarn4.exe"), "main program");
     TfrmZarnUpdate::Parts parts;
     parts.parameters = [] { return std::vector<std::string>{"zarn4update"}; };
     parts.window = [this](std::string_view, platform::MessageTarget& target) {
@@ -59,7 +64,7 @@ class InstallFilesTest : public ::testing::Test {
       return window;
     };
     parts.tray = [](platform::MessageTarget&) { return std::make_unique<test::FakeTrayHost>(); };
-    parts.executable_path = [this] { return dir_.PathOf("zarn4update.exe"); };
+    parts.executable_path = [this] { return dir_.PathOf("prog/zarn4update.exe"); };
     form_ = std::make_unique<TfrmZarnUpdate>(parts);
     // As in the update run, which disables it first: the pauses must not start a pass.
     form_->startTimer.SetEnabled(false);
@@ -180,7 +185,7 @@ TEST_F(InstallFilesTest, EntriesTakeTheirPaths) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     Start();
-    fs::create_directory(dir_.PathOf("Drivers"));
+    fs::create_directory(Program("Drivers"));
     for (const auto& item : c.installed) WriteBytes(Program(item.name), "old");
     for (const auto& [name, entries] : c.cabs) WriteBytes(Work(name), test::BuildCabinet(entries));
     std::vector<std::string> list = c.list;
@@ -215,6 +220,98 @@ TEST_F(InstallFilesTest, EntriesTakeTheirPaths) {
       }
     }
     for (const auto& name : c.left_in_work) EXPECT_TRUE(fs::exists(Work(name)));
+  }
+}
+
+// Every file and its bytes below a folder, one line each.
+std::string Snapshot(const fs::path& folder) {
+  std::string listing;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    listing += entry.path().string() + "=" + ReadWholeFile(entry.path()) + "\n";
+  }
+  return listing;
+}
+
+TEST_F(InstallFilesTest, HostileNamesWriteNothingOutsideTheProgramFolder) {
+  enum class Setup { kNone, kLinkedFolder, kLinkedFile, kFolder, kFifo };
+  const std::string outside = dir_.PathOf("outside");
+  const struct {
+    std::string key;
+    std::string cab;  // the "Cabs" value
+    std::string stored;
+    Setup setup;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"..\\outside\\victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"../outside/victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {dir_.PathOf("outside/victim.txt"), "a.cab", "victim.txt", Setup::kNone, {}},
+      {"C:victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"\\\\server\\share\\victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"\\victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"sub\\..\\..\\outside\\victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"sub\\.\\victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"sub\\\\victim.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"CON.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"victim.txt:stream", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"*.txt", "a.cab", "victim.txt", Setup::kNone, {}},
+      {"victim.txt", "..\\outside\\evil.cab", "victim.txt", Setup::kNone, {}},
+      {"victim.txt", "cabs/evil.cab", "victim.txt", Setup::kNone, {}},
+      {"sub", "a.cab", "sub", Setup::kFolder, {"Extracting sub", "Replace sub Failed: 5"}},
+#ifndef _WIN32
+      {"linked\\victim.txt",
+       "a.cab",
+       "linked\\victim.txt",
+       Setup::kLinkedFolder,
+       {"Extracting linked\\victim.txt", "Replace linked\\victim.txt Failed: 5"}},
+      {"lnk.txt",
+       "a.cab",
+       "lnk.txt",
+       Setup::kLinkedFile,
+       {"Extracting lnk.txt", "Replace lnk.txt Failed: 5"}},
+      {"fifo", "a.cab", "fifo", Setup::kFifo, {"Extracting fifo", "Replace fifo Failed: 5"}},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key + " from " + c.cab);
+    Start();
+    fs::remove_all(outside);
+    fs::create_directory(outside);
+    WriteBytes(dir_.PathOf("outside/victim.txt"), "victim");
+    switch (c.setup) {
+      case Setup::kNone:
+        break;
+      case Setup::kFolder:
+        fs::create_directories(Program("sub/deeper"));
+        break;
+#ifndef _WIN32
+      case Setup::kLinkedFolder:
+        fs::create_directory_symlink(outside, Program("linked"));
+        break;
+      case Setup::kLinkedFile:
+        fs::create_symlink(dir_.PathOf("outside/victim.txt"), Program("lnk.txt"));
+        break;
+      case Setup::kFifo:
+        ::mkfifo(Program("fifo").c_str(), 0600);
+        break;
+#endif
+      default:
+        break;
+    }
+    const std::string cabinet = test::BuildCabinet({{c.stored, "evil"}});
+    WriteBytes(Work("a.cab"), cabinet);
+    WriteBytes(dir_.PathOf("outside/evil.cab"), cabinet);
+    fs::create_directories(Work("cabs"));
+    WriteBytes(Work("cabs/evil.cab"), cabinet);
+    const std::string before = Snapshot(outside);
+    std::vector<std::string> list{c.key};
+
+    EXPECT_EQ(Install(c.key + "=" + c.cab + "\r\n", list), c.lines);
+    EXPECT_EQ(Snapshot(outside), before);
+
+    fs::remove_all(Program("linked"));
+    fs::remove_all(Program("sub"));
+    fs::remove(Program("lnk.txt"));
+    fs::remove(Program("fifo"));
   }
 }
 
