@@ -20,13 +20,15 @@ ReplaceResult ReplaceInstalledFile(const std::string& source, const std::string&
 
 // A target with a readable version resource keeps its times (true). Otherwise the source's
 // creation, last-write and last-access times go to the target, to the millisecond; then, when the
-// target's creation time is later than its last-write time (or its times cannot be read), its
-// last-write and last-access times become the source's creation time. True when every setting
+// creation time the target was given is later than its last-write time (or its times cannot be
+// read), its last-write and last-access times become that creation time. True when every setting
 // succeeded. Regular files only: a folder, device, FIFO or link is refused (false).
 //
-// POSIX cannot set a creation time: the target keeps its birth time, the moment of the copy, and
-// that is what the rule compares. An extracted file with an old stored date is later than its
-// stored date either way, so its last-write time ends at the extraction time on both back ends.
+// Not every file system keeps a creation time: POSIX has at most a birth time it cannot set, and
+// Wine reports the last-write time. So the source's creation time is taken as the later of its
+// creation and its last change (for an extracted file: the extraction), and the rule compares the
+// value given rather than one read back. An unversioned file with an old stored date so ends with
+// its last-write time at the extraction time on every system.
 bool CarryFileTimesOver(const std::string& source, const std::string& target);
 
 }  // namespace zarn

@@ -20,6 +20,8 @@ struct FileTimes {
   std::int64_t creation = 0;
   std::int64_t last_write = 0;
   std::int64_t last_access = 0;
+  // The last change of the file's data or attributes; 0 where the system cannot tell.
+  std::int64_t change = 0;
 };
 
 // The times of a regular file (a link is not followed, and anything but a regular file is

@@ -81,6 +81,7 @@ std::optional<FileTimes> ReadFileTimes(std::string_view path) {
       (info.stx_mask & STATX_BTIME) != 0 ? ticks(info.stx_btime) : ticks(info.stx_ctime);
   times.last_write = ticks(info.stx_mtime);
   times.last_access = ticks(info.stx_atime);
+  times.change = ticks(info.stx_ctime);
   return times;
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <string>
 
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace zarn::platform {
@@ -16,28 +17,6 @@ namespace {
 
 constexpr DWORD kNotRegular =
     FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-
-// A file handle closed when it goes.
-class Handle {
- public:
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  bool Close() {
-    const bool closed = CloseHandle(handle_) != FALSE;
-    handle_ = INVALID_HANDLE_VALUE;
-    return closed;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // The temporary file: deleted when it goes unless it was moved into place.
 class TemporaryFile {
@@ -93,10 +72,14 @@ bool ReplaceFileWithCopy(std::string_view source, std::string_view target, std::
   if (!target_exists && GetLastError() != ERROR_FILE_NOT_FOUND) return Fail(GetLastError(), error);
   FILETIME created{};
   if (target_exists) {
-    if ((attributes & kNotRegular) != 0) return Fail(ERROR_ACCESS_DENIED, error);
-    Handle old(CreateFileA(target_path.c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // A read-only file refuses the copy, as the system's file copy refuses it (and as Wine, run
+    // by a privileged user, would not by itself).
+    if ((attributes & (kNotRegular | FILE_ATTRIBUTE_READONLY)) != 0) {
+      return Fail(ERROR_ACCESS_DENIED, error);
+    }
+    win32::OwnedHandle old(CreateFileA(target_path.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!old.Valid()) return Fail(GetLastError(), error);
     GetFileTime(old.Get(), &created, nullptr, nullptr);
   }
@@ -105,8 +88,8 @@ bool ReplaceFileWithCopy(std::string_view source, std::string_view target, std::
   const DWORD source_attributes = GetFileAttributesA(source_path.c_str());
   if (source_attributes == INVALID_FILE_ATTRIBUTES) return Fail(GetLastError(), error);
   if ((source_attributes & kNotRegular) != 0) return Fail(ERROR_ACCESS_DENIED, error);
-  Handle input(CreateFileA(source_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::OwnedHandle input(CreateFileA(source_path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!input.Valid()) return Fail(GetLastError(), error);
   FILETIME written{};
   if (!GetFileTime(input.Get(), nullptr, nullptr, &written)) return Fail(GetLastError(), error);
@@ -116,8 +99,8 @@ bool ReplaceFileWithCopy(std::string_view source, std::string_view target, std::
       cut == std::string::npos ? std::string() : target_path.substr(0, cut + 1);
   const std::string name = cut == std::string::npos ? target_path : target_path.substr(cut + 1);
   TemporaryFile temporary(TemporaryName(folder, name));
-  Handle output(CreateFileA(temporary.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::OwnedHandle output(CreateFileA(temporary.Path().c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!output.Valid()) return Fail(GetLastError(), error);
   if (!CopyData(input.Get(), output.Get())) return Fail(GetLastError(), error);
   // An installed file keeps its creation time; every copy takes the source's last-write time.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace zarn::platform {
@@ -13,29 +14,6 @@ namespace {
 DWORD Attributes(std::string_view path) {
   return GetFileAttributesA(std::string(path).c_str());
 }
-
-// A file handle closed when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  // Closes now, so that an error of the close itself can be reported.
-  bool Close() {
-    const bool ok = CloseHandle(handle_) != FALSE;
-    handle_ = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // A search handle of FindFirstFileA, closed when it goes.
 class Search {
@@ -137,8 +115,8 @@ std::vector<std::string> ListPlainFiles(std::string_view folder) {
 }
 
 bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error) {
-  FileHandle file(CreateFileA(std::string(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::OwnedHandle file(CreateFileA(std::string(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     error = GetLastError();
     return false;

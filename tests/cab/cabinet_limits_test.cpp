@@ -20,7 +20,10 @@ using test::CabEntry;
 // `count` entries named f0, f1, ... over one folder of one stored 32 KiB block.
 std::vector<CabEntry> Entries(std::size_t count) {
   std::vector<CabEntry> entries(count);
-  for (std::size_t i = 0; i < count; ++i) entries[i].name = "f" + std::to_string(i);
+  for (std::size_t i = 0; i < count; ++i) {
+    entries[i].name = "f";
+    entries[i].name += std::to_string(i);
+  }
   return entries;
 }
 

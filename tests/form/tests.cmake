@@ -8,3 +8,7 @@ endif()
 # fixture library.
 target_sources(test_form PRIVATE ${CMAKE_SOURCE_DIR}/tests/cab/cab_writer.cpp)
 add_dependencies(test_form manifest_fixtures)
+if(WIN32)
+  # Cabinets store local times; pin the zone so that nothing converts them differently.
+  set_tests_properties(form PROPERTIES ENVIRONMENT "TZ=UTC")
+endif()
