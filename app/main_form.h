@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/form.h"
+#include "app/progress_bar.h"
 #include "app/session.h"
 #include "app/status_sink.h"
 #include "app/system_info.h"
@@ -56,6 +57,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
 
   TTrayIcon tray;
   TTimer startTimer;
+  // Counts the downloads and installs of the update run (Min 0, Max 100).
+  TProgressBar pbar{Window()};
   // The network components: the update run's FTP client, a TCP client that is never connected
   // (it only keeps the socket stack alive with the window), and the pump that keeps the window
   // answering while they wait.
@@ -94,6 +97,9 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   void PrepareWorkFolder();
   void WriteHeader();
   void RunUpdate();
+  void ExtractCab(const std::string& cab_name);
+  void InstallOwnExecutable(const std::string& entry, const std::string& own_name);
+  void InstallOrdinaryFile(const std::string& entry);
 
   std::function<std::string()> executable_path_;
   std::function<std::vector<std::string>()> parameters_;

@@ -1,6 +1,9 @@
 #include "cab/cabfiles.h"
 
+#include <algorithm>
+
 #include "cab/cabinet_callbacks.h"
+#include "cab/cabinet_directory.h"
 #include "cab/stored_names.h"
 #include "platform/file_handles.h"
 #include "platform/file_times.h"
@@ -61,6 +64,12 @@ int TCABFile::ExtractFiles() {
       platform::OpenFileHandle(CABFile, platform::FileAccess::kRead, error);
   if (probe == platform::kInvalidFileHandle) return -1;
   platform::CloseFileHandle(probe, error);
+  // A cabinet made to write far more than it holds is refused before the library reads it.
+  const CabinetDirectoryVerdict directory = CheckDirectory();
+  if (directory != CabinetDirectoryVerdict::kSound &&
+      directory != CabinetDirectoryVerdict::kDamaged) {
+    return -1;
+  }
 
   const auto library = platform::LoadCabinetLibrary();
   if (!library) return -1;
@@ -78,19 +87,45 @@ int TCABFile::ExtractFiles() {
   }
 
   int result = -1;
-  if (is_cabinet) {
+  if (is_cabinet && directory == CabinetDirectoryVerdict::kSound) {
     const char delimiter = platform::PathDelimiter();
     const std::string name = NamePart(CABFile, delimiter);
     const std::string folder = FolderPart(FullPath(CABFile), delimiter) + delimiter;
     refused_ = false;
+    total_written_ = 0;
+    limited_ = false;
     open_output_ = 0;
     unfinished_path_.clear();
     const bool copied = context->Copy(name.c_str(), folder.c_str(), 0, &Notify, this);
     DiscardUnfinishedFile();
-    result = copied && !refused_ ? 0 : -1;
+    result = copied && !refused_ && !limited_ ? 0 : -1;
   }
   const bool destroyed = context->Destroy();
   return destroyed && result == 0 ? 0 : -1;
+}
+
+CabinetDirectoryVerdict TCABFile::CheckDirectory() const {
+  std::uint32_t error = 0;
+  const platform::FileHandle file =
+      platform::OpenFileHandle(CABFile, platform::FileAccess::kRead, error);
+  if (file == platform::kInvalidFileHandle) return CabinetDirectoryVerdict::kDamaged;
+  const std::uint64_t size = static_cast<std::uint64_t>(std::max<std::int64_t>(
+      platform::SeekFileHandle(file, 0, platform::SeekOrigin::kEnd, error), 0));
+  const auto read_start = [&](std::uint64_t length) {
+    std::string bytes(static_cast<std::size_t>(std::min(length, size)), '\0');
+    if (platform::SeekFileHandle(file, 0, platform::SeekOrigin::kBegin, error) != 0)
+      return std::string();
+    const std::uint32_t n = platform::ReadFileHandle(
+        file, bytes.data(), static_cast<std::uint32_t>(bytes.size()), error);
+    bytes.resize(n == static_cast<std::uint32_t>(-1) ? 0 : n);
+    return bytes;
+  };
+  std::string head = read_start(kCabinetHeaderSize);
+  // The directory's longest possible length: the header tells; a shorter file is read whole.
+  const std::uint64_t length = CabinetDirectoryLength(head);
+  if (length > head.size()) head = read_start(length);
+  platform::CloseFileHandle(file, error);
+  return CheckCabinetDirectory(head, MaxExtractedBytes);
 }
 
 std::intptr_t TCABFile::Notify(platform::CabinetNotificationType type,
@@ -128,12 +163,18 @@ std::intptr_t TCABFile::CopyFile(const platform::CabinetNotification& notificati
   } else {
     folder = FullPath(FolderPart(relative, delimiter));
   }
-  if (LeadsThroughLink(base, relative)) {
+  if (LeadsThroughLink(base, relative, delimiter)) {
     refused_ = true;
     return 0;
   }
   // One level only: a name two missing levels deep fails at the create below.
   if (!platform::DirectoryExists(folder)) platform::CreateFolder(folder);
+  // A file that cannot fit ends the extraction before it fills the volume.
+  const auto free_space = platform::FreeDiskSpace(folder);
+  if (free_space && static_cast<std::uint32_t>(notification.size) > *free_space) {
+    limited_ = true;
+    return -1;
+  }
 
   const std::string target = base + relative;
   bool allow = true;
@@ -181,14 +222,6 @@ std::intptr_t TCABFile::ListFile(const platform::CabinetNotification& notificati
   return 0;  // nothing is written
 }
 
-bool TCABFile::LeadsThroughLink(const std::string& base, const std::string& relative) const {
-  const char delimiter = platform::PathDelimiter();
-  for (std::size_t end = relative.find(delimiter);; end = relative.find(delimiter, end + 1)) {
-    if (platform::IsLink(base + relative.substr(0, end))) return true;
-    if (end == std::string::npos) return false;
-  }
-}
-
 void TCABFile::DiscardUnfinishedFile() {
   std::uint32_t error = 0;
   if (open_output_ != 0) {
@@ -202,6 +235,14 @@ void TCABFile::DiscardUnfinishedFile() {
 }
 
 unsigned TCABFile::WriteCallback(std::intptr_t file, void* buffer, unsigned count) {
+  // Past the limit of one extraction the write fails, which ends the copy.
+  if (TCABFile* target = g_progress_target) {
+    target->total_written_ += count;
+    if (target->total_written_ > target->MaxExtractedBytes) {
+      target->limited_ = true;
+      return static_cast<unsigned>(-1);
+    }
+  }
   std::uint32_t error = 0;
   const std::uint32_t written = platform::WriteFileHandle(file, buffer, count, error);
   if (TCABFile* target = g_progress_target) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cab/cabinet_directory.h"
 #include "common/date_time.h"
 #include "platform/cabinet.h"
 
@@ -68,7 +69,11 @@ class TCABFile {
   // Extracts every file of CABFile into TargetPath. True on success; false when the cabinet is
   // missing or no cabinet, the library is missing, the data is damaged, a file cannot be created,
   // or a stored name would lead outside the target folder (that file is not written; the others
-  // are). A file kept because OnOverWriteFile refused is no failure.
+  // are). A file kept because OnOverWriteFile refused is no failure. A cabinet whose entries
+  // overlap in their folder's stream, reach past what its data can hold, or add up to more than
+  // MaxExtractedBytes is refused before anything is written; the extraction also fails as soon as
+  // it would write more than MaxExtractedBytes, or a file would not fit in the free space of the
+  // target's volume.
   bool ExtractAll();
   // Lists the files of CABFile into CABFileContents (replacing its items); writes nothing.
   bool ListContents();
@@ -83,6 +88,9 @@ class TCABFile {
   TCompressProgress OnCompressProgress;
   TDeCompressProgress OnDecompressProgress;
   TOverWriteFile OnOverWriteFile;
+  // The most one extraction may write: generous for any update, and far below a full disk.
+  static constexpr std::uint64_t kDefaultMaxExtractedBytes = 4ull << 30;
+  std::uint64_t MaxExtractedBytes = kDefaultMaxExtractedBytes;
 
  private:
   enum class Mode : std::uint8_t { kAllFiles, kList };
@@ -96,7 +104,7 @@ class TCABFile {
   std::intptr_t CopyFile(const platform::CabinetNotification& notification);
   std::intptr_t CloseFile(const platform::CabinetNotification& notification);
   std::intptr_t ListFile(const platform::CabinetNotification& notification);
-  bool LeadsThroughLink(const std::string& base, const std::string& relative) const;
+  CabinetDirectoryVerdict CheckDirectory() const;
   void DiscardUnfinishedFile();
 
   Mode mode_ = Mode::kAllFiles;
@@ -105,6 +113,9 @@ class TCABFile {
   std::int32_t bytes_written_ = 0;
   // A stored name was refused during this pass.
   bool refused_ = false;
+  // Bytes written by this pass, and whether a limit stopped it.
+  std::uint64_t total_written_ = 0;
+  bool limited_ = false;
   // The output file opened at copy-file and not yet closed at close-file: deleted when the copy
   // fails before its end, so that a half-written file never passes for an extracted one.
   std::intptr_t open_output_ = 0;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "common/text.h"
+#include "platform/path_names.h"
 
 namespace zarn {
 
@@ -16,7 +17,8 @@ bool IsDeviceName(std::string_view component) {
   // Windows opens the device whatever extension follows, and ignores blanks before it.
   std::string_view base = component.substr(0, component.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-  static constexpr std::array<std::string_view, 4> kPlain = {"CON", "PRN", "AUX", "NUL"};
+  static constexpr std::array<std::string_view, 7> kPlain = {"CON",    "PRN",     "AUX",   "NUL",
+                                                             "CONIN$", "CONOUT$", "CLOCK$"};
   for (const auto device : kPlain) {
     if (EqualsIgnoringCase(base, device)) return true;
   }
@@ -64,6 +66,13 @@ std::string FolderPart(std::string_view path, char delimiter) {
 std::string NamePart(std::string_view path, char delimiter) {
   const std::size_t last = path.find_last_of(std::string{'/', delimiter});
   return std::string(last == std::string_view::npos ? path : path.substr(last + 1));
+}
+
+bool LeadsThroughLink(std::string_view base, std::string_view relative, char delimiter) {
+  for (std::size_t end = relative.find(delimiter);; end = relative.find(delimiter, end + 1)) {
+    if (platform::IsLink(std::string(base) + std::string(relative.substr(0, end)))) return true;
+    if (end == std::string_view::npos) return false;
+  }
 }
 
 }  // namespace zarn

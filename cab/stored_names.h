@@ -10,7 +10,8 @@ namespace zarn {
 // True when the stored name may be written below a target folder: it is not empty, not absolute,
 // carries no drive or other colon, and none of its components is empty, made of dots and blanks
 // only (".."), ends in a dot or blank (which Windows strips, turning ".. " into ".."), or names a
-// DOS device ("CON", "NUL", "COM1", ... with any extension), which would write to the device.
+// DOS device ("CON", "NUL", "COM1", "CONOUT$", ... with any extension), which would write to the
+// device.
 bool IsSafeStoredName(std::string_view name);
 
 // The stored name with both "\" and "/" turned into the platform's delimiter.
@@ -22,5 +23,9 @@ std::string FolderPart(std::string_view path, char delimiter);
 
 // The name part of a path (everything after the last "/" or delimiter).
 std::string NamePart(std::string_view path, char delimiter);
+
+// True when a folder or the file that `relative` names below `base` is a link (or on Windows any
+// reparse point), which could lead outside `base`. `relative` uses the platform's delimiter.
+bool LeadsThroughLink(std::string_view base, std::string_view relative, char delimiter);
 
 }  // namespace zarn

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,12 +19,22 @@ bool FileNamesIgnoreCase();
 std::string ExecutablePath();
 
 bool FileExists(std::string_view path);
+// True when the path names a regular file itself: not a folder, device, FIFO or socket, and not a
+// link (or on Windows any reparse point), whatever the link leads to.
+bool RegularFileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
 // Creates one folder level; false when it cannot (the parent missing included).
 bool CreateFolder(std::string_view path);
 bool RemoveFolder(std::string_view path);
 // Deletes a file; a read-only file is refused, as on Windows, on both back ends.
 bool DeleteFile(std::string_view path);
+
+// Renames a file within its volume; fails when `to` exists already. On failure returns false and
+// sets the Windows error number.
+bool RenameFile(std::string_view from, std::string_view to, std::uint32_t& error);
+
+// The bytes the user may still write on the volume that holds the folder; nullopt when unknown.
+std::optional<std::uint64_t> FreeDiskSpace(std::string_view folder);
 
 // The names (not paths) of the plain and read-only files directly in a folder: no folders, no
 // hidden or system files (on POSIX: no names beginning with ".", no special files).

@@ -4,12 +4,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <string>
+
+#include "platform/posix/windows_error.h"
 
 namespace zarn::platform {
 
@@ -42,6 +46,11 @@ bool FileExists(std::string_view path) {
   return StatPath(path, info) && !S_ISDIR(info.st_mode);
 }
 
+bool RegularFileExists(std::string_view path) {
+  struct stat info{};
+  return ::lstat(std::string(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool DirectoryExists(std::string_view path) {
   struct stat info{};
   return !path.empty() && StatPath(path, info) && S_ISDIR(info.st_mode);
@@ -64,6 +73,22 @@ bool DeleteFile(std::string_view path) {
     return false;
   }
   return ::unlink(p.c_str()) == 0;
+}
+
+bool RenameFile(std::string_view from, std::string_view to, std::uint32_t& error) {
+  // Like Windows' MoveFile, an existing `to` is not replaced.
+  if (::renameat2(AT_FDCWD, std::string(from).c_str(), AT_FDCWD, std::string(to).c_str(),
+                  RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  error = posix::WindowsErrorFromErrno(errno);
+  return false;
+}
+
+std::optional<std::uint64_t> FreeDiskSpace(std::string_view folder) {
+  struct statvfs info{};
+  if (::statvfs(WithoutTrailingDelimiter(folder).c_str(), &info) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
 std::vector<std::string> ListPlainFiles(std::string_view folder) {

@@ -15,12 +15,24 @@ std::uint32_t WindowsErrorFromErrno(int error_number) {
       return 4;
     case EACCES:
     case EPERM:
+    case EISDIR:
       return 5;
     case ENOMEM:
     case EAGAIN:
       return 8;
+    case EROFS:
+      return 19;
+    case ETXTBSY:
+      return 32;
+    case ENOSPC:
+    case EDQUOT:
+      return 112;
+    case EEXIST:
+      return 183;
     case ENOEXEC:
       return 193;
+    case EFBIG:
+      return 223;
     case ENAMETOOLONG:
     case ELOOP:
       return 206;

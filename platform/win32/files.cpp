@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/windows_api.h"
 
 namespace zarn::platform {
@@ -13,29 +14,6 @@ namespace {
 DWORD Attributes(std::string_view path) {
   return GetFileAttributesA(std::string(path).c_str());
 }
-
-// A file handle closed when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (Valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-
-  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return handle_; }
-  // Closes now, so that an error of the close itself can be reported.
-  bool Close() {
-    const bool ok = CloseHandle(handle_) != FALSE;
-    handle_ = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // A search handle of FindFirstFileA, closed when it goes.
 class Search {
@@ -82,6 +60,13 @@ bool FileExists(std::string_view path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool RegularFileExists(std::string_view path) {
+  constexpr DWORD kNotRegular =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+  const DWORD attributes = Attributes(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & kNotRegular) == 0;
+}
+
 bool DirectoryExists(std::string_view path) {
   const DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -97,6 +82,20 @@ bool RemoveFolder(std::string_view path) {
 
 bool DeleteFile(std::string_view path) {
   return DeleteFileA(std::string(path).c_str()) != FALSE;
+}
+
+bool RenameFile(std::string_view from, std::string_view to, std::uint32_t& error) {
+  if (MoveFileA(std::string(from).c_str(), std::string(to).c_str())) return true;
+  error = GetLastError();
+  return false;
+}
+
+std::optional<std::uint64_t> FreeDiskSpace(std::string_view folder) {
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExA(std::string(folder).c_str(), &available, nullptr, nullptr)) {
+    return std::nullopt;
+  }
+  return available.QuadPart;
 }
 
 std::vector<std::string> ListPlainFiles(std::string_view folder) {
@@ -116,8 +115,8 @@ std::vector<std::string> ListPlainFiles(std::string_view folder) {
 }
 
 bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error) {
-  FileHandle file(CreateFileA(std::string(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  win32::OwnedHandle file(CreateFileA(std::string(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     error = GetLastError();
     return false;

@@ -139,12 +139,20 @@ std::string BuildCabinet(const std::vector<CabEntry>& entries, FolderLayout layo
 std::string BuildCabinetFromBlocks(const std::vector<CabEntry>& entries,
                                    const std::vector<std::uint32_t>& sizes,
                                    const FolderData& folder) {
-  std::vector<Place> places;
+  std::vector<std::uint32_t> offsets;
   std::uint32_t offset = 0;
   for (const auto size : sizes) {
-    places.push_back({0, offset});
+    offsets.push_back(offset);
     offset += size;
   }
+  return BuildCabinetAt(entries, sizes, offsets, folder);
+}
+
+std::string BuildCabinetAt(const std::vector<CabEntry>& entries,
+                           const std::vector<std::uint32_t>& sizes,
+                           const std::vector<std::uint32_t>& offsets, const FolderData& folder) {
+  std::vector<Place> places;
+  for (const auto offset : offsets) places.push_back({0, offset});
   return Assemble(entries, sizes, places, {folder});
 }
 

@@ -39,6 +39,12 @@ std::string BuildCabinetFromBlocks(const std::vector<CabEntry>& entries,
                                    const std::vector<std::uint32_t>& sizes,
                                    const FolderData& folder);
 
+// A cabinet of one folder whose files sit at the given offsets of its stream, with the given
+// sizes, overlapping or reaching past the stream as the test likes.
+std::string BuildCabinetAt(const std::vector<CabEntry>& entries,
+                           const std::vector<std::uint32_t>& sizes,
+                           const std::vector<std::uint32_t>& offsets, const FolderData& folder);
+
 // MSZIP blocks: the data stored as it is, and a block of one back-reference (length 19 to 22,
 // distance 49 to 64) into the output before it.
 DataBlock MszipStoredBlock(const std::string& data);
