@@ -19,10 +19,12 @@ using test::CabEntry;
 
 // `count` entries named f0, f1, ... over one folder of one stored 32 KiB block.
 std::vector<CabEntry> Entries(std::size_t count) {
-  std::vector<CabEntry> entries(count);
+  std::vector<CabEntry> entries;
+  entries.reserve(count);
   for (std::size_t i = 0; i < count; ++i) {
-    entries[i].name = "f";
-    entries[i].name += std::to_string(i);
+    CabEntry entry;
+    entry.name = std::string("f").append(std::to_string(i));
+    entries.push_back(std::move(entry));
   }
   return entries;
 }
