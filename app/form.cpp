@@ -32,8 +32,15 @@ std::intptr_t TForm::WndProc(const platform::WindowMessage& message) {
 void TForm::Close() {
   if (!FormCloseQuery()) return;
   FormClose();
+  closed_ = true;
   Hide();
   platform::MessageLoop::Quit();
+}
+
+void TForm::LoopEnded() {
+  if (closed_) return;
+  FormClose();
+  closed_ = true;
 }
 
 }  // namespace zarn

@@ -36,6 +36,9 @@ class TForm : public platform::MessageTarget {
 
   // Closes the window when the close query allows it; closing the main window ends the loop.
   void Close();
+  // For a loop that ended without the window closing (the last client of a program that COM
+  // started let go): runs FormClose once, so that what a close keeps is not lost.
+  void LoopEnded();
 
  protected:
   // The window's own handling of its messages: the close message closes, the rest goes to the
@@ -48,6 +51,7 @@ class TForm : public platform::MessageTarget {
   // The procedure comes first: it must exist before the platform window can send a message.
   WindowProc window_proc_;
   std::unique_ptr<platform::MainWindow> window_;
+  bool closed_ = false;
 };
 
 }  // namespace zarn

@@ -4,6 +4,7 @@
 
 #include "app/component_diagnostics.h"
 #include "app/update_common.h"
+#include "automation/com_server.h"
 #include "common/exception.h"
 #include "common/text.h"
 #include "platform/connection.h"
@@ -198,8 +199,11 @@ void TfrmZarnUpdate::trayDblClick(TTrayIcon&) {
   Show();
 }
 
+// Closing also ends the automation server: while clients hold objects the user is asked first.
 bool TfrmZarnUpdate::FormCloseQuery() {
-  return !updating_ && session_.may_close;
+  if (updating_ || !session_.may_close) return false;
+  TComServer* server = ComServer();
+  return server == nullptr || server->ConfirmServerClose();
 }
 
 std::string TfrmZarnUpdate::LogFilePath() const {

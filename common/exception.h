@@ -31,16 +31,28 @@ class EConvertError : public Exception {
   using Exception::Exception;
 };
 
+// An error of the automation layer: missing or wrong type information.
+class EOleError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 // A COM call that returned a failure result; ErrorCode is that result (an HRESULT).
-class EOleSysError : public Exception {
+class EOleSysError : public EOleError {
  public:
   EOleSysError(std::string message, std::int32_t error_code)
-      : Exception(std::move(message)), error_code_(error_code) {}
+      : EOleError(std::move(message)), error_code_(error_code) {}
 
   std::int32_t ErrorCode() const noexcept { return error_code_; }
 
  private:
   std::int32_t error_code_;
+};
+
+// A class registration that could not be written ("Error creating system registry entry").
+class EOleRegistrationError : public EOleError {
+ public:
+  using EOleError::EOleError;
 };
 
 }  // namespace zarn

@@ -13,12 +13,16 @@ inline constexpr std::uint32_t kMbIconQuestion = 0x20;
 inline constexpr std::uint32_t kMbIconWarning = 0x30;
 inline constexpr std::uint32_t kMbIconInformation = 0x40;
 inline constexpr std::uint32_t kMbDefButton2 = 0x100;
+// A box with no owner window that holds up every window of the program.
+inline constexpr std::uint32_t kMbTaskModal = 0x2000;
+inline constexpr std::uint32_t kMbSetForeground = 0x10000;
 
 inline constexpr int kIdOk = 1;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
-// Shows a modal box owned by the main window; messages keep flowing while it is up.
+// Shows a modal box owned by the main window (no owner with kMbTaskModal); messages keep flowing
+// while it is up.
 int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags);
 
 }  // namespace zarn::platform

@@ -1,6 +1,6 @@
 // The POSIX back end's event loop, behind platform::MessageLoop: posted window messages, timers
-// and signals, waited for with poll. Internal to the back end: window.cpp, tray.cpp and
-// dialogs.cpp register their windows and descriptors here.
+// signals and watched descriptors, waited for with poll. Internal to the back end: window.cpp,
+// tray.cpp and dialogs.cpp register their windows and descriptors here.
 #pragma once
 
 #include <cstdint>
@@ -21,6 +21,12 @@ std::intptr_t SendToWindow(WindowId id, const WindowMessage& message);
 // Runs on_signal from message dispatch (never inside the signal handler) each time the signal
 // arrives. One handler per signal; a later call replaces it.
 void WatchSignal(int signal_number, std::function<void()> on_signal);
+
+// Watches a descriptor as a source of messages: whenever poll reports one of events() on it, or
+// events() is 0 (work is queued already), a wait returns as for a message and dispatch runs
+// on_ready. One watch per descriptor.
+void WatchDescriptor(int fd, std::function<short()> events, std::function<void()> on_ready);
+void UnwatchDescriptor(int fd);
 
 // Blocks until a message is waiting, fd is readable (or closed), or timeout_ms has passed
 // (kInfinite: no limit). Returns true when a message is waiting.

@@ -1,5 +1,6 @@
 // The application's message queue on POSIX. Messages posted to windows, due timers and caught
-// signals are dispatched from ProcessMessages; waits block in poll until one of them is due.
+// signals (and watched descriptors) are dispatched from ProcessMessages; waits block in poll until
+// one of them is due.
 #include "platform/message_loop.h"
 
 #include <fcntl.h>
@@ -8,13 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <deque>
 #include <limits>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/posix/event_loop.h"
 #include "platform/process.h"
@@ -30,6 +31,11 @@ constexpr std::uint32_t kMinimumTimerMs = 10;
 struct PostedMessage {
   WindowId window;
   WindowMessage message;
+};
+
+struct WatchedDescriptor {
+  std::function<short()> events;
+  std::shared_ptr<std::function<void()>> on_ready;
 };
 
 struct TimerEntry {
@@ -75,7 +81,7 @@ class Loop {
   void Watch(int signal_number, std::function<void()> handler) {
     EnsureSignalPipe();
     signal_handlers_[signal_number] = std::move(handler);
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -94,8 +100,16 @@ class Loop {
 
   void RemoveTimer(std::uintptr_t id) { timers_.erase(id); }
 
+  void WatchDescriptor(int fd, WatchedDescriptor watch) { watched_[fd] = std::move(watch); }
+  void UnwatchDescriptor(int fd) { watched_.erase(fd); }
+
   bool DispatchOne() {
     DrainSignals();
+    if (const int fd = ReadyDescriptor(); fd >= 0) {
+      const auto on_ready = watched_[fd].on_ready;  // survives an unwatch by its own callback
+      (*on_ready)();
+      return true;
+    }
     if (!queue_.empty()) {
       const PostedMessage posted = queue_.front();
       queue_.pop_front();
@@ -117,7 +131,7 @@ class Loop {
 
   bool Waiting() {
     DrainSignals();
-    if (!queue_.empty()) return true;
+    if (!queue_.empty() || ReadyDescriptor() >= 0) return true;
     const auto now = Clock::now();
     for (const auto& entry : timers_) {
       if (entry.second.due <= now) return true;
@@ -142,13 +156,12 @@ class Loop {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
         poll_ms = static_cast<int>(std::min<long long>(left, std::numeric_limits<int>::max()));
       }
-      std::array<pollfd, 2> fds{};
-      nfds_t count = 0;
-      if (g_signal_pipe[0] >= 0) fds[count++] = {g_signal_pipe[0], POLLIN, 0};
-      if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
-      const int ready = ::poll(fds.data(), count, poll_ms);
+      std::vector<pollfd> fds = WatchedPollSet();
+      if (g_signal_pipe[0] >= 0) fds.push_back({g_signal_pipe[0], POLLIN, 0});
+      if (fd >= 0) fds.push_back({fd, POLLIN, 0});
+      const int ready = ::poll(fds.data(), fds.size(), poll_ms);
       if (ready < 0 && errno != EINTR) return Waiting();
-      if (fd >= 0 && ready > 0 && fds[count - 1].revents != 0) return Waiting();
+      if (fd >= 0 && ready > 0 && fds.back().revents != 0) return Waiting();
     }
   }
 
@@ -157,7 +170,29 @@ class Loop {
  private:
   void EnsureSignalPipe() {
     if (g_signal_pipe[0] >= 0) return;
-    if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0) g_signal_pipe[0] = g_signal_pipe[1] = -1;
+    if (::pipe2(g_signal_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+      g_signal_pipe[0] = g_signal_pipe[1] = -1;
+  }
+
+  std::vector<pollfd> WatchedPollSet() const {
+    std::vector<pollfd> fds;
+    for (const auto& [fd, watch] : watched_) fds.push_back({fd, watch.events(), 0});
+    return fds;
+  }
+
+  // A watched descriptor that has something to handle now (one that waits for no event has
+  // work queued already); -1 when none.
+  int ReadyDescriptor() const {
+    if (watched_.empty()) return -1;
+    std::vector<pollfd> fds = WatchedPollSet();
+    for (const pollfd& entry : fds) {
+      if (entry.events == 0) return entry.fd;
+    }
+    if (::poll(fds.data(), fds.size(), 0) <= 0) return -1;
+    for (const pollfd& entry : fds) {
+      if (entry.revents != 0) return entry.fd;
+    }
+    return -1;
   }
 
   // Turns the signals caught since the last look into calls of their handlers, posted in order.
@@ -177,6 +212,7 @@ class Loop {
   std::map<WindowId, MessageTarget*> windows_;
   std::map<std::uintptr_t, TimerEntry> timers_;
   std::map<int, std::function<void()>> signal_handlers_;
+  std::map<int, WatchedDescriptor> watched_;
   WindowId next_window_ = 1;
   std::uintptr_t next_timer_ = 1;
 };
@@ -194,14 +230,27 @@ class LoopTimer final : public Timer {
 
 namespace posix {
 
-WindowId RegisterWindow(MessageTarget& target) { return Loop::Get().Register(target); }
-void UnregisterWindow(WindowId id) { Loop::Get().Unregister(id); }
-void PostToWindow(WindowId id, const WindowMessage& message) { Loop::Get().Post(id, message); }
+WindowId RegisterWindow(MessageTarget& target) {
+  return Loop::Get().Register(target);
+}
+void UnregisterWindow(WindowId id) {
+  Loop::Get().Unregister(id);
+}
+void PostToWindow(WindowId id, const WindowMessage& message) {
+  Loop::Get().Post(id, message);
+}
 std::intptr_t SendToWindow(WindowId id, const WindowMessage& message) {
   return Loop::Get().Send(id, message);
 }
 void WatchSignal(int signal_number, std::function<void()> on_signal) {
   Loop::Get().Watch(signal_number, std::move(on_signal));
+}
+void WatchDescriptor(int fd, std::function<short()> events, std::function<void()> on_ready) {
+  Loop::Get().WatchDescriptor(
+      fd, {std::move(events), std::make_shared<std::function<void()>>(std::move(on_ready))});
+}
+void UnwatchDescriptor(int fd) {
+  Loop::Get().UnwatchDescriptor(fd);
 }
 bool WaitForMessageOrDescriptor(int fd, std::uint32_t timeout_ms) {
   return Loop::Get().Wait(fd, timeout_ms);
@@ -214,9 +263,13 @@ void MessageLoop::ProcessMessages() {
   }
 }
 
-bool MessageLoop::ProcessOneMessage() { return Loop::Get().DispatchOne(); }
+bool MessageLoop::ProcessOneMessage() {
+  return Loop::Get().DispatchOne();
+}
 
-bool MessageLoop::MessageWaiting() { return Loop::Get().Waiting(); }
+bool MessageLoop::MessageWaiting() {
+  return Loop::Get().Waiting();
+}
 
 bool MessageLoop::WaitForMessage(std::uint32_t timeout_ms) {
   return Loop::Get().Wait(-1, timeout_ms);
@@ -235,9 +288,13 @@ void MessageLoop::Run() {
   }
 }
 
-void MessageLoop::Quit() { Loop::Get().terminated = true; }
+void MessageLoop::Quit() {
+  Loop::Get().terminated = true;
+}
 
-bool MessageLoop::Terminated() { return Loop::Get().terminated; }
+bool MessageLoop::Terminated() {
+  return Loop::Get().terminated;
+}
 
 std::unique_ptr<Timer> Timer::Start(std::uint32_t interval_ms, std::function<void()> callback) {
   return std::make_unique<LoopTimer>(Loop::Get().AddTimer(interval_ms, std::move(callback)));

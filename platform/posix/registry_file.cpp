@@ -75,15 +75,17 @@ bool CreateTables(Database& db) {
 
 }  // namespace
 
+std::string DataHomeFolder() {
+  const char* data_home = std::getenv("XDG_DATA_HOME");
+  return data_home != nullptr && data_home[0] == '/' ? std::string(data_home)
+                                                     : HomeFolder() + "/.local/share";
+}
+
 std::string RegistryFilePath() {
   if (const char* path = std::getenv("ZARN4_REGISTRY"); path != nullptr && *path != '\0') {
     return path;
   }
-  const char* data_home = std::getenv("XDG_DATA_HOME");
-  const std::string base = data_home != nullptr && data_home[0] == '/'
-                               ? std::string(data_home)
-                               : HomeFolder() + "/.local/share";
-  return base + "/zarn4/registry.db";
+  return DataHomeFolder() + "/zarn4/registry.db";
 }
 
 std::optional<Database> OpenRegistryStore() {

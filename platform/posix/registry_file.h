@@ -9,6 +9,10 @@
 
 namespace zarn::platform::posix {
 
+// The user's data folder: $XDG_DATA_HOME, with ~/.local/share standing in for an unset (or
+// relative) one.
+std::string DataHomeFolder();
+
 // $ZARN4_REGISTRY when set, else $XDG_DATA_HOME/zarn4/registry.db, with ~/.local/share standing
 // in for an unset (or relative) XDG_DATA_HOME.
 std::string RegistryFilePath();

@@ -7,14 +7,16 @@
 
 #include <comcat.h>
 
-#include <string>
-
-#include "common/exception.h"
-#include "common/text.h"
+#include "platform/win32/com_support.h"
 
 namespace zarn::platform {
 
 namespace {
+
+using win32::Check;
+using win32::FromGuid;
+using win32::Held;
+using win32::ToGuid;
 
 // COM on this thread for the length of a call. When the thread has COM already (in whatever
 // apartment) the call uses it and leaves it as it was.
@@ -30,59 +32,6 @@ class ComUse {
  private:
   HRESULT result_;
 };
-
-// An interface pointer, released when it goes.
-template <typename Interface>
-class Held {
- public:
-  Held() = default;
-  ~Held() {
-    if (pointer_ != nullptr) pointer_->Release();
-  }
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-
-  Interface* operator->() const { return pointer_; }
-  Interface** Receive() { return &pointer_; }
-  void** ReceiveVoid() { return reinterpret_cast<void**>(&pointer_); }
-  explicit operator bool() const { return pointer_ != nullptr; }
-
- private:
-  Interface* pointer_ = nullptr;
-};
-
-[[noreturn]] void RaiseOleError(HRESULT result) {
-  char* text = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length > 0 ? std::string(Trim(std::string_view(text, length)))
-                                   : "OLE error " + HexUpper(static_cast<std::uint32_t>(result), 8);
-  if (text != nullptr) LocalFree(text);
-  throw EOleSysError(std::move(message), static_cast<std::int32_t>(result));
-}
-
-void Check(HRESULT result) {
-  if (FAILED(result)) RaiseOleError(result);
-}
-
-GUID ToGuid(const Guid& guid) {
-  GUID out{};
-  out.Data1 = guid.data1;
-  out.Data2 = guid.data2;
-  out.Data3 = guid.data3;
-  for (std::size_t i = 0; i < 8; ++i) out.Data4[i] = guid.data4[i];
-  return out;
-}
-
-Guid FromGuid(const GUID& guid) {
-  Guid out;
-  out.data1 = guid.Data1;
-  out.data2 = guid.Data2;
-  out.data3 = guid.Data3;
-  for (std::size_t i = 0; i < 8; ++i) out.data4[i] = guid.Data4[i];
-  return out;
-}
 
 }  // namespace
 

@@ -11,7 +11,8 @@ namespace zarn::platform {
 int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
   const std::string body(text);
   const std::string title(caption);
-  return MessageBoxA(win32::CurrentMainWindow(), body.c_str(), title.c_str(), flags);
+  HWND owner = (flags & MB_TASKMODAL) != 0 ? nullptr : win32::CurrentMainWindow();
+  return MessageBoxA(owner, body.c_str(), title.c_str(), flags);
 }
 
 }  // namespace zarn::platform

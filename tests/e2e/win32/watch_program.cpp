@@ -4,35 +4,23 @@
 //
 //   watch_program PROGRAM [PARAMETERS]   exit status 0 when the program ran and ended in time
 #include <windows.h>
-// The shell header needs the base types above.
-#include <shellapi.h>
 
 #include <cstdio>
 #include <set>
 #include <string>
 
+#include "notify_icon.h"
+
 namespace {
 
 constexpr DWORD kLimitMs = 120000;
 constexpr DWORD kPollMs = 10;
-constexpr UINT kNotifyIconV1Size = NOTIFYICONDATAA_V1_SIZE;  // 88 bytes, 104 in a 64-bit program
 
 struct Watch {
   DWORD process_id = 0;
   std::set<std::string> visible;  // class and caption of each visible window seen
   bool icon_seen = false;
 };
-
-// True when the shell holds an icon (window, id 0): a modify that changes nothing succeeds
-// only for an icon that exists.
-bool IconExists(HWND window) {
-  NOTIFYICONDATAA record{};
-  record.cbSize = kNotifyIconV1Size;
-  record.hWnd = window;
-  record.uID = 0;
-  record.uFlags = 0;
-  return Shell_NotifyIconA(NIM_MODIFY, &record) != FALSE;
-}
 
 BOOL CALLBACK LookAtWindow(HWND window, LPARAM context) {
   auto& watch = *reinterpret_cast<Watch*>(context);
