@@ -63,6 +63,14 @@ HRESULT ReportFailure(const ClassFacts& facts, const std::string& description, H
   return result;
 }
 
+// Counts a reference off a COM object of this file; the object goes with its last one.
+template <typename Object>
+ULONG DropReference(Object* object, long& references) {
+  const long left = --references;
+  if (left == 0) delete object;
+  return static_cast<ULONG>(left);
+}
+
 template <typename Call>
 HRESULT SafeCall(const ClassFacts& facts, Call call) {
   try {
@@ -103,11 +111,7 @@ class AutomationComObject final : public IZ4Update90, public IDispatch, public I
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE Release() override { return DropReference(this, references_); }
 
   // IZ4Update90.
   HRESULT STDMETHODCALLTYPE Request(LONG Code, LONG iValue, BSTR sValue) override {
@@ -179,11 +183,7 @@ class ClassFactory final : public IClassFactory {
     return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const long left = --references_;
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
+  ULONG STDMETHODCALLTYPE Release() override { return DropReference(this, references_); }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** result) override {
     if (result == nullptr) return E_POINTER;

@@ -294,16 +294,5 @@ TEST(AutomationServer, FailedCreationShowsTheErrorBox) {
   }
 }
 
-TEST(AutomationServer, LibraryWithoutTheClassStopsStartUp) {
-  RuntimeLog log;
-  platform::TypeLibraryFacts library = Zarn4UpdateLibrary();
-  library.classes[0].default_interface.reset();
-  Server without_interface({}, log, platform::kIdNo, library);
-  EXPECT_THROW(CreateZ4UpdateFactory(*without_interface.server), EOleError);
-  library.classes.clear();
-  Server without_class({}, log, platform::kIdNo, library);
-  EXPECT_THROW(CreateZ4UpdateFactory(*without_class.server), EOleError);
-}
-
 }  // namespace
 }  // namespace zarn

@@ -6,6 +6,8 @@ build=$1
 sandbox=$(mktemp -d)
 trap 'rm -rf "$sandbox"' EXIT
 export ZARN4_REGISTRY="$sandbox/registry.db"
+# Every start registers the program, service file for the session bus included: in the sandbox.
+export XDG_DATA_HOME="$sandbox/data"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
