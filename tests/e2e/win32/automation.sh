@@ -10,6 +10,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 run() { "$root/scripts/wine-run" "$@"; }
+source "$root/scripts/lib/wine-env.sh"
 fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -130,7 +131,7 @@ s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); time.s
 silent_server=$!
 run reg add "$config" /v "Update Server" /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null
 out=$sandbox/attach.txt
-timeout 150 wine "$build/e2e_automation_client.exe" attach "$program" </dev/null >"$out" 2>/dev/null &
+timeout 150 "$ZARN_WINE_LOADER" "$build/e2e_automation_client.exe" attach "$program" </dev/null >"$out" 2>/dev/null &
 client=$!
 for _ in $(seq 600); do
   grep -q 'waiting for the end' "$out" 2>/dev/null && break
