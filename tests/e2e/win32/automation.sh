@@ -109,8 +109,10 @@ grep -qF "$clsid" "$sandbox/zreg.txt" || fail "zreg does not show the class id"
 echo "=== COM starts the program for a client"
 log="$folder/User/zarn4updatelog_error.txt"
 rm -f "$log"
-report=$(run "$build/e2e_automation_client.exe" activate | tr -d '\r') || fail "client failed"
+status=0
+report=$(run "$build/e2e_automation_client.exe" activate | tr -d '\r') || status=$?
 echo "$report"
+[[ $status -eq 0 ]] || fail "the client ended with status $status"
 for fact in 'progid class: yes' 'create: 0x00000000' 'program window: yes' 'icon: yes' \
   'type info count: 1' 'type info 1: 0x8002000B' 'dispid of Request: 1' \
   'late-bound Request: 0x00000000' 'table Request: 0x00000000' 'close question: yes' \
