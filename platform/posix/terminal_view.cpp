@@ -63,6 +63,13 @@ void TerminalView::Clear() {
   drawn_ = false;
 }
 
+void TerminalView::LeaveSummary(std::string_view last_status, std::string_view log_path) {
+  if (!terminal_) return;
+  Clear();
+  WriteStandardError("zarn4update: " + std::string(last_status) +
+                     "\nUpdate log: " + std::string(log_path) + "\n");
+}
+
 void TerminalView::Redraw() {
   if (!terminal_) return;
   if (!icon_shown_ && !window_shown_) {
