@@ -15,8 +15,6 @@ namespace zarn {
 
 namespace {
 
-constexpr std::string_view kProductionManifest = "z4up.ini";
-constexpr std::string_view kBetaManifest = "z4upbeta.ini";
 constexpr std::string_view kProductionFolder = "/pub/zarn4update";
 constexpr std::string_view kBetaFolder = "/pub/zarn4updatebeta";
 constexpr std::string_view kLogFileName = "zarn4updatelog.txt";

@@ -27,7 +27,6 @@ namespace {
 constexpr std::string_view kCurrentMarker = "**";
 constexpr std::string_view kDroppedMarker = "ERROR";
 
-constexpr std::string_view kBetaManifest = "z4upbeta.ini";
 constexpr std::string_view kFailureLine = "FTP Connection Failure E1 in RunUpdate";
 constexpr std::string_view kQuestion =
     "An Update Is Available.  Do you wish to install it now?\r\n"

@@ -36,6 +36,7 @@ class TerminalView {
   bool progress_visible_ = false;
   int progress_ = 0;
   bool drawn_ = false;
+  bool summarised_ = false;
   std::string status_;
 };
 

@@ -157,6 +157,10 @@ std::vector<ScriptStep> BuildScript(const Row& row) {
 
 class UpdateRunTest : public ::testing::Test {
  protected:
+  void SetUp() override {
+    ASSERT_FALSE(platform::MessageLoop::Terminated()) << "a pass test needs a process of its own";
+  }
+
   struct Outcome {
     int exit_code = -1;
     Lines lines;  // the log after its header

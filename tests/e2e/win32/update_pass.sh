@@ -6,13 +6,7 @@
 # folder), No in a second one (nothing installed, exit code 2).
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
-build=$(cd "$1" && pwd)
-root=$(cd "$(dirname "$0")/../../.." && pwd)
-run() { "$root/scripts/wine-run" "$@"; }
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/wine_e2e.bash"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zarn-e2e-pass.XXXXXX")
 server=""
@@ -33,7 +27,6 @@ run reg add "$key" /v "Update Server" /t REG_SZ /d "127.0.0.1:$(cat "$work/port"
 installs=yes
 grep -q 'std::vector<std::string>&) {}' "$root/app/install_files.cpp" && installs=no
 
-windows_name() { run winepath -w "$1" | tr -d '\r'; }
 
 # pass FOLDER ANSWER [WATCHER OPTIONS]: lays out a program folder with older copies and runs the
 # program in it under the watcher, answering the question; prints the watcher's report.
