@@ -81,7 +81,7 @@ def build_release(work, row):
     release.add_cab("notes.cab", {"notes.txt": NEW_TEXT})
     release.add_cab("a.cab", {"a.txt": b"new a\r\n"})
     release.add_cab("c.cab", {"c.txt": b"new c\r\n"})
-    release.add_cab("self.cab", {"zarn4update": b"the next updater\n"})
+    release.add_cab("self.cab", {"ZARN4UPDATE": b"the next updater\n"})
     release.add_cab("evil.cab", {"evil.txt": b"must not land\n"})
     os.makedirs(os.path.join(release.updates, "bad.cab"))  # listed, but RETR fails
     if row.manifest:
