@@ -29,8 +29,8 @@ TTrayIcon::~TTrayIcon() {
 }
 
 void TTrayIcon::Loaded() {
-  previous_proc_ = owner_.ReplaceWindowProc(
-      [this](const platform::WindowMessage& m) { return OwnerWndProc(m); });
+  previous_proc_ =
+      owner_.ReplaceWindowProc([this](const platform::WindowMessage& m) { return OwnerWndProc(m); });
   loaded_ = true;
   if (active_) {
     active_ = false;
@@ -55,9 +55,7 @@ void TTrayIcon::SetHint(std::string hint) {
   if (active_ && loaded_) host_->Notify(platform::NotifyIconOperation::kModify, TipText());
 }
 
-std::string TTrayIcon::TipText() const {
-  return hint_.substr(0, platform::kTrayTipLength);
-}
+std::string TTrayIcon::TipText() const { return hint_.substr(0, platform::kTrayTipLength); }
 
 void TTrayIcon::HideOwner() {
   owner_.Hide();
