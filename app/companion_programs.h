@@ -14,9 +14,19 @@ namespace zarn {
 
 class CompanionPrograms {
  public:
-  // `owner` is the window that owns the restarted programs' start.
+  // `owner` is the window that owns the restarted programs' start. The closed flags live where
+  // the caller keeps them (the main window's MainProgramClosed and NetProgramClosed), or in the
+  // object itself.
+  CompanionPrograms(StatusSink& status, platform::WindowId owner, bool& main_program_closed,
+                    bool& net_program_closed)
+      : status_(status),
+        owner_(owner),
+        main_program_closed_(main_program_closed),
+        net_program_closed_(net_program_closed) {}
   CompanionPrograms(StatusSink& status, platform::WindowId owner)
-      : status_(status), owner_(owner) {}
+      : CompanionPrograms(status, owner, own_flags_[0], own_flags_[1]) {}
+  CompanionPrograms(const CompanionPrograms&) = delete;
+  CompanionPrograms& operator=(const CompanionPrograms&) = delete;
 
   // Closes the program if it runs and waits, window messages flowing, until it has gone; there
   // is no time limit. Always true.
@@ -36,8 +46,9 @@ class CompanionPrograms {
  private:
   StatusSink& status_;
   platform::WindowId owner_;
-  bool main_program_closed_ = false;
-  bool net_program_closed_ = false;
+  bool own_flags_[2] = {false, false};
+  bool& main_program_closed_;
+  bool& net_program_closed_;
 };
 
 }  // namespace zarn

@@ -36,7 +36,7 @@ bool ExtractedFileExists(const std::string& folder, const std::string& key) {
 
 void TfrmZarnUpdate::InstallFiles(const UpdateManifest& manifest,
                                   std::vector<std::string>& download_list) {
-  const std::string own_name = UpperAscii(FileNamePart(executable_path_()));
+  const std::string own_name = UpperAscii(FileNamePart(parts_.executable_path()));
   int own_index = -1;
   const std::size_t count = download_list.size();
   for (std::size_t i = 0; i < count; ++i) {

@@ -25,11 +25,12 @@ int main(int argc, char** argv) {
     zarn::TfrmZarnUpdate form;
     zarn::platform::MessageLoop::Run();
     form.LoopEnded();
+    // 0: the pass stored its update time; 2: the user declined; 1: any other end.
+    return form.ExitCode();
   } catch (const std::exception& error) {
     // The program could not be set up: say why and end, rather than stay hidden for ever.
     zarn::platform::ShowMessageBox(error.what(), zarn::TfrmZarnUpdate::kCaption,
                                    zarn::platform::kMbIconError);
     return 1;
   }
-  return 0;
 }

@@ -16,8 +16,6 @@ namespace zarn {
 
 namespace {
 
-constexpr std::string_view kProductionManifest = "z4up.ini";
-constexpr std::string_view kBetaManifest = "z4upbeta.ini";
 constexpr std::string_view kProductionFolder = "/pub/zarn4update";
 constexpr std::string_view kBetaFolder = "/pub/zarn4updatebeta";
 constexpr std::string_view kLogFileName = "zarn4updatelog.txt";
@@ -34,12 +32,14 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
 }
 
-// Tells the user about an error that no handler took, as a message box.
-void ReportUnhandled(const std::exception_ptr& failure) {
+// The text of an error that no handler took.
+std::string DescribeFailure(const std::exception_ptr& failure) {
   try {
     std::rethrow_exception(failure);
   } catch (const std::exception& error) {
-    platform::ShowMessageBox(error.what(), TfrmZarnUpdate::kCaption, platform::kMbIconError);
+    return error.what();
+  } catch (...) {
+    return "Unknown error";
   }
 }
 
@@ -48,8 +48,9 @@ void ReportUnhandled(const std::exception_ptr& failure) {
 TfrmZarnUpdate::TfrmZarnUpdate(const Parts& parts)
     : TForm(kCaption, parts.window),
       tray(*this, parts.tray),
-      executable_path_(parts.executable_path),
-      parameters_(parts.parameters) {
+      pbar([this](int percent) { Window().SetProgress(percent); }),
+      companions(*this, Window().Id(), MainProgramClosed, NetProgramClosed),
+      parts_(parts) {
   // The stored settings of the components, then the icon takes over the window.
   tray.NoClose = true;
   tray.OnDblClick = [this](TTrayIcon& sender) { trayDblClick(sender); };
@@ -96,7 +97,7 @@ void TfrmZarnUpdate::ChooseMode() {
 
 void TfrmZarnUpdate::SettleProgramFolder() {
   const std::string stored = FolderCase(ReadProgramFolder());
-  const std::string own = FolderCase(FolderOf(executable_path_()));
+  const std::string own = FolderCase(FolderOf(parts_.executable_path()));
   if (stored.empty()) {
     session_.program_folder = own;
     if (platform::FileExists(own + "zarn4.exe")) {
@@ -122,8 +123,9 @@ void TfrmZarnUpdate::PrepareWorkFolder() {
 
 void TfrmZarnUpdate::WriteHeader() {
   const std::string version = GetAppVersionString(3);
-  log_->Add("Update " + version +
-            (ParametersHaveSwitch(parameters_(), "/run") ? " Launched from Zarn" : " Standalone"));
+  log_->Add(
+      "Update " + version +
+      (ParametersHaveSwitch(parts_.parameters(), "/run") ? " Launched from Zarn" : " Standalone"));
   const CivilDateTime now = platform::LocalNow();
   log_->Add("Update Time: " + platform::FormatShortDate(now) + " " + platform::FormatLongTime(now));
   log_->Add(session_.manifest_name == kProductionManifest ? "Production Update" : "Beta Update");
@@ -140,6 +142,7 @@ void TfrmZarnUpdate::WriteHeader() {
 }
 
 void TfrmZarnUpdate::ShowStatus(std::string_view text) {
+  last_status_ = text;
   Window().SetStatusText(text);
   if (log_) log_->Add(text);
 }
@@ -150,12 +153,12 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
 
   std::uint8_t modem = 0;
   std::string description;
-  const bool connected = GetConnectionState(modem, description);
+  const bool connected = GetConnectionState(parts_.connected_state(), modem, description);
   Window().SetBusyCursor(true);
   bool dialled = false;
   bool dial_failed = false;
   if (!connected && modem == 1) {
-    if (platform::InternetAutodial(platform::kAutodialForceUnattended, Window().Id())) {
+    if (parts_.dial(platform::kAutodialForceUnattended, Window().Id())) {
       dialled = true;
     } else {
       dial_failed = true;
@@ -172,19 +175,15 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
   } catch (...) {
     failure = std::current_exception();
   }
-  if (dialled) platform::InternetAutodialHangup();
+  if (dialled) parts_.hang_up();
   Window().SetBusyCursor(false);
+  // An error that escaped the pass is told now, while the loop still runs: a box shown after the
+  // loop's quit message would be closed by the system at once, unseen.
+  if (failure) {
+    exit_code_ = kExitFailed;
+    parts_.message_box(DescribeFailure(failure), kCaption, platform::kMbIconError);
+  }
   Close();
-  if (failure) ReportUnhandled(failure);
-}
-
-// The update pass itself comes later; for now the session ends right after the connection step,
-// with the run's last step: lifting the icon's close block.
-void TfrmZarnUpdate::RunUpdate() {
-  updating_ = true;
-  updating_ = false;
-  session_.may_close = true;
-  tray.NoClose = false;
 }
 
 void TfrmZarnUpdate::ftpStatus(std::string_view status_text) {
@@ -217,13 +216,14 @@ void TfrmZarnUpdate::FormClose() {
   if (!log_) return;
   const std::string path = LogFilePath();
   std::uint32_t error = 0;
-  if (log_->SaveToFile(path, error)) return;
   const std::string user_folder = session_.program_folder + "User";
-  if (!platform::DirectoryExists(user_folder) && platform::CreateFolder(user_folder) &&
-      log_->SaveToFile(path, error)) {
+  if (log_->SaveToFile(path, error) ||
+      (!platform::DirectoryExists(user_folder) && platform::CreateFolder(user_folder) &&
+       log_->SaveToFile(path, error))) {
+    Window().LeaveSummary(last_status_, path);
     return;
   }
-  platform::ShowMessageBox(
+  parts_.message_box(
       "Unable to save the update log to " + path + " (error " + std::to_string(error) + ")",
       kCaption, platform::kMbIconError);
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/companion_programs.h"
 #include "app/form.h"
 #include "app/progress_bar.h"
 #include "app/session.h"
@@ -23,6 +24,8 @@
 #include "net/ftp_client.h"
 #include "net/message_pump.h"
 #include "net/tcp_client.h"
+#include "platform/connection.h"
+#include "platform/dialogs.h"
 #include "platform/files.h"
 #include "platform/system.h"
 
@@ -36,7 +39,21 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
     TTrayIcon::HostFactory tray = platform::TrayIconHost::Create;
     std::function<std::string()> executable_path = platform::ExecutablePath;
     std::function<std::vector<std::string>()> parameters = platform::CommandLineParameters;
+    // The connection query and the dialling of the default connection at start.
+    std::function<platform::ConnectedState()> connected_state = platform::GetInternetConnectedState;
+    std::function<bool(std::uint32_t flags, platform::WindowId owner)> dial =
+        platform::InternetAutodial;
+    std::function<bool()> hang_up = platform::InternetAutodialHangup;
+    // The question before installing and the box of an error that ended the pass.
+    std::function<int(std::string_view text, std::string_view caption, std::uint32_t flags)>
+        message_box = platform::ShowMessageBox;
   };
+
+  // How a session ended, as the process's exit status: the pass stored its update time
+  // (installed, or nothing to update); the user declined the update; anything else.
+  static constexpr int kExitStored = 0;
+  static constexpr int kExitFailed = 1;
+  static constexpr int kExitDeclined = 2;
 
   static constexpr std::string_view kCaption = "ZARN4 Program Update";
   static constexpr std::uint32_t kStartDelayMs = 500;
@@ -54,11 +71,14 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   bool Updating() const { return updating_; }
   bool ManifestFound() const { return manifest_found_; }
   bool FolderStructureError() const { return folder_structure_error_; }
+  int ExitCode() const { return exit_code_; }
+  // The latest status line, as the window shows it.
+  const std::string& LastStatus() const { return last_status_; }
 
   TTrayIcon tray;
   TTimer startTimer;
-  // Counts the downloads and installs of the update run (Min 0, Max 100).
-  TProgressBar pbar{Window()};
+  // Progress of the downloads and the installation; shown once the start timer fires.
+  TProgressBar pbar;
   // The network components: the update run's FTP client, a TCP client that is never connected
   // (it only keeps the socket stack alive with the window), and the pump that keeps the window
   // answering while they wait.
@@ -69,8 +89,11 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   TCABFile cab;
   // The system facts of the uploaded report.
   TSysInfo sysinfo;
+  // Set by the companions' close operations when they closed the program; the end of the run
+  // restarts exactly those.
   bool MainProgramClosed = false;
   bool NetProgramClosed = false;
+  CompanionPrograms companions;
 
   // Event handlers.
   void startTimerTimer(TTimer& sender);
@@ -100,14 +123,23 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   void ExtractCab(const std::string& cab_name);
   void InstallOwnExecutable(const std::string& entry, const std::string& own_name);
   void InstallOrdinaryFile(const std::string& entry);
+  // RunUpdate's parts: the protected main block and the always-run block.
+  struct RunState;
+  void UpdateMainBlock(RunState& run);
+  void DownloadCabs(RunState& run);
+  void SkipStaleReplies();
+  void RegisterServers(RunState& run);
+  void UploadReport();
+  void FinishRun(RunState& run);
 
-  std::function<std::string()> executable_path_;
-  std::function<std::vector<std::string>()> parameters_;
+  Parts parts_;
   Session session_;
   std::unique_ptr<UpdateLog> log_;
   bool updating_ = false;
   bool manifest_found_ = false;
   bool folder_structure_error_ = false;
+  int exit_code_ = kExitFailed;
+  std::string last_status_;
 };
 
 }  // namespace zarn

@@ -1,28 +1,29 @@
-// The window's thin progress bar: a position between Min and Max, drawn by the platform window.
+// The window's thin progress bar, pbar: a range and a position, drawn by the platform window as
+// the share of the range covered (0 to 100).
 #pragma once
 
-#include <algorithm>
-
-#include "platform/window.h"
+#include <functional>
 
 namespace zarn {
 
 class TProgressBar {
  public:
-  explicit TProgressBar(platform::MainWindow& window) : window_(&window) {}
+  // draw receives the share in percent each time range or position change.
+  explicit TProgressBar(std::function<void(int percent)> draw) : draw_(std::move(draw)) {}
 
-  int Min = 0;
-  int Max = 100;
-
+  int Min() const { return min_; }
+  int Max() const { return max_; }
   int Position() const { return position_; }
-  // Keeps the position within Min and Max, as the bar shows it.
-  void SetPosition(int position) {
-    position_ = std::clamp(position, Min, std::max(Min, Max));
-    window_->SetProgress(position_);
-  }
+  // Sets the range; the position is kept inside it.
+  void SetRange(int min, int max);
+  void SetPosition(int position);
+  void StepBy(int delta) { SetPosition(position_ + delta); }
+  int Percent() const;
 
  private:
-  platform::MainWindow* window_;
+  std::function<void(int)> draw_;
+  int min_ = 0;
+  int max_ = 100;
   int position_ = 0;
 };
 

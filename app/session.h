@@ -4,8 +4,13 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zarn {
+
+// The manifests of the two release channels.
+inline constexpr std::string_view kProductionManifest = "z4up.ini";
+inline constexpr std::string_view kBetaManifest = "z4upbeta.ini";
 
 struct Session {
   std::string manifest_name;  // "z4up.ini" or "z4upbeta.ini"

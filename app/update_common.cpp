@@ -61,7 +61,11 @@ void PumpMessagesFor(std::uint32_t milliseconds) {
 }
 
 bool GetConnectionState(std::uint8_t& modem, std::string& description) {
-  const platform::ConnectedState state = platform::GetInternetConnectedState();
+  return GetConnectionState(platform::GetInternetConnectedState(), modem, description);
+}
+
+bool GetConnectionState(const platform::ConnectedState& state, std::uint8_t& modem,
+                        std::string& description) {
   if (state.flags & platform::kConnectionModem) {
     modem = 1;
   } else if (state.flags & platform::kConnectionLan) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/date_time.h"
+#include "platform/connection.h"
 
 namespace zarn {
 
@@ -29,6 +30,7 @@ inline constexpr const char* kRepeatRollbackValue = "Repeat Rollback";
 // The main program writes the installation's identifier here; the updater only reads it.
 inline constexpr const char* kInstallationIdValue = "Installation Id";
 inline constexpr const char* kUpdateServerValue = "Update Server";
+inline constexpr const char* kServerTimeoutValue = "Server Timeout";
 
 // "Last Web Update": the "Time Of Update" stamp of the last manifest processed; -1 when absent.
 std::int32_t ReadLastWebUpdate();
@@ -61,6 +63,12 @@ struct UpdateServer {
 UpdateServer ParseUpdateServer(std::string_view text);
 UpdateServer ReadUpdateServer();
 
+// How long the pass waits for a server that sends nothing: "Server Timeout" (REG_DWORD, seconds,
+// default 120), in milliseconds; 0 waits for ever. A value too large for the millisecond count
+// waits as long as the count can say.
+inline constexpr std::uint32_t kDefaultServerTimeoutSeconds = 120;
+std::uint32_t ReadServerTimeoutMs();
+
 // True when a command-line parameter (not the program path) equals switch_text after its ASCII
 // letters are lower-cased; switch_text is given in lower case ("/run").
 bool CommandLineHasSwitch(std::string_view switch_text);
@@ -80,6 +88,9 @@ void PumpMessagesFor(std::uint32_t milliseconds);
 // The Internet connection state. modem is updated from the connection flags (1 for a modem, 0
 // for a LAN, unchanged when neither is reported); description is "LAN", "Modem" or "OffLine".
 bool GetConnectionState(std::uint8_t& modem, std::string& description);
+// The same, from a state already queried.
+bool GetConnectionState(const platform::ConnectedState& state, std::uint8_t& modem,
+                        std::string& description);
 
 // Runs "derozor.exe" from folder with "-q " (register) or "-q -u " (unregister) + file and waits,
 // processing window messages, until it ends or the application terminates. False with the

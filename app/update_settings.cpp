@@ -102,4 +102,11 @@ UpdateServer ReadUpdateServer() {
   return ParseUpdateServer(ReadSettingText(kUpdateServerValue).value_or(""));
 }
 
+std::uint32_t ReadServerTimeoutMs() {
+  const auto seconds = static_cast<std::uint32_t>(
+      ReadSettingDword(kServerTimeoutValue).value_or(kDefaultServerTimeoutSeconds));
+  constexpr std::uint32_t kMaxSeconds = UINT32_MAX / 1000;
+  return seconds > kMaxSeconds ? UINT32_MAX : seconds * 1000;
+}
+
 }  // namespace zarn

@@ -30,6 +30,9 @@ class MainWindow {
   virtual std::intptr_t DefaultHandling(const WindowMessage& message) = 0;
   // Queues a message for this window.
   virtual void Post(const WindowMessage& message) = 0;
+  // The session is over and its log saved: where a window vanishes without a trace (a
+  // terminal), leave the last status line and the log's path behind.
+  virtual void LeaveSummary(std::string_view /*last_status*/, std::string_view /*log_path*/) {}
 };
 
 enum class NotifyIconOperation : std::uint32_t { kAdd = 0, kModify = 1, kDelete = 2 };

@@ -1,9 +1,12 @@
-// The private-profile reader on POSIX: the file is read whole and parsed on every call, as the
-// manifest is small and read a few dozen times per session.
+// The private-profile reader on POSIX: the file is read whole on every call, and parsed again
+// only when its bytes differ from the last file parsed. The update pass looks up every key of its
+// manifest, so parsing on each look-up would make a large manifest cost time that grows with the
+// square of its size.
 #include "platform/profile.h"
 
+#include <algorithm>
 #include <fstream>
-#include <iterator>
+#include <optional>
 
 #include "platform/posix/ini_document.h"
 
@@ -11,19 +14,30 @@ namespace zarn::platform {
 
 namespace {
 
-// An unreadable or missing file reads as an empty one: every look-up gives the default.
-IniDocument LoadDocument(std::string_view path) {
-  std::ifstream file{std::string(path), std::ios::binary};
-  if (!file) return IniDocument::Parse({});
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  return IniDocument::Parse(bytes);
+// An unreadable or missing file reads as an empty one: every look-up gives the default. The
+// document stays valid until the next call.
+const IniDocument& LoadDocument(std::string_view path) {
+  static std::string parsed_bytes;
+  static std::optional<IniDocument> parsed;
+  std::string bytes;
+  if (std::ifstream file{std::string(path), std::ios::binary | std::ios::ate}) {
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamoff>(file.tellg(), 0)));
+    file.seekg(0);
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+  }
+  if (!parsed || bytes != parsed_bytes) {
+    parsed = IniDocument::Parse(bytes);
+    parsed_bytes = std::move(bytes);
+  }
+  return *parsed;
 }
 
 }  // namespace
 
 std::string ReadProfileString(std::string_view path, std::string_view section, std::string_view key,
                               std::string_view default_value, std::size_t buffer_size) {
-  const IniDocument document = LoadDocument(path);
+  const IniDocument& document = LoadDocument(path);
   if (const std::string* value = document.FindValue(section, key)) {
     return CopyProfileValue(*value, buffer_size);
   }

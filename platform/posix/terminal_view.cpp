@@ -63,8 +63,16 @@ void TerminalView::Clear() {
   drawn_ = false;
 }
 
-void TerminalView::Redraw() {
+void TerminalView::LeaveSummary(std::string_view last_status, std::string_view log_path) {
   if (!terminal_) return;
+  Clear();
+  summarised_ = true;  // the summary stays the last thing on the screen
+  WriteStandardError("zarn4update: " + std::string(last_status) +
+                     "\nUpdate log: " + std::string(log_path) + "\n");
+}
+
+void TerminalView::Redraw() {
+  if (!terminal_ || summarised_) return;
   if (!icon_shown_ && !window_shown_) {
     Clear();
     return;

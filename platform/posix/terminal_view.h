@@ -22,6 +22,9 @@ class TerminalView {
   void SetProgress(int position);
   // Clears the line so that other output (a dialog) starts on a clean line.
   void Clear();
+  // On a terminal, replaces the line by the session's last status and the saved log's path,
+  // which stay on the screen after the program has ended.
+  void LeaveSummary(std::string_view last_status, std::string_view log_path);
 
  private:
   TerminalView();
@@ -33,6 +36,7 @@ class TerminalView {
   bool progress_visible_ = false;
   int progress_ = 0;
   bool drawn_ = false;
+  bool summarised_ = false;
   std::string status_;
 };
 

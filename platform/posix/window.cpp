@@ -15,9 +15,7 @@ class TerminalWindow final : public MainWindow {
  public:
   explicit TerminalWindow(MessageTarget& target) : id_(posix::RegisterWindow(target)) {
     const WindowId id = id_;
-    const auto close_command = [id] {
-      posix::PostToWindow(id, {kWmSysCommand, kScClose, 0});
-    };
+    const auto close_command = [id] { posix::PostToWindow(id, {kWmSysCommand, kScClose, 0}); };
     posix::WatchSignal(SIGINT, close_command);
     posix::WatchSignal(SIGTERM, close_command);
   }
@@ -59,6 +57,10 @@ class TerminalWindow final : public MainWindow {
   }
 
   void Post(const WindowMessage& message) override { posix::PostToWindow(id_, message); }
+
+  void LeaveSummary(std::string_view last_status, std::string_view log_path) override {
+    View().LeaveSummary(last_status, log_path);
+  }
 
  private:
   static posix::TerminalView& View() { return posix::TerminalView::Get(); }

@@ -16,8 +16,13 @@ program="$sandbox/prog"
 mkdir -p "$program/temp_update"
 cp "$build/zarn4update" "$program/"
 touch "$program/zarn4.exe" "$program/temp_update/leftover.cab"
+# The update server is a closed port: the pass fails to connect and the program ends with 1.
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$build/zreg" add 'HKCU\Software\Brenicsoft\Zarn4\Config' /v "Update Server" /d "127.0.0.1:$port" /f >/dev/null
 start=$(date +%s%N)
-timeout 20 "$program/zarn4update" /Run </dev/null 2>"$sandbox/stderr" || fail "exit code $?"
+status=0
+timeout 20 "$program/zarn4update" /Run </dev/null 2>"$sandbox/stderr" || status=$?
+(( status == 1 )) || fail "exit code $status for a failed connection"
 elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 log="$program/User/zarn4updatelog_error.txt"
 [[ -f $log ]] || fail "no error log saved"
@@ -37,7 +42,8 @@ mkdir -p "$other"
 cp "$build/zarn4update" "$other/"
 touch "$other/zarn4.exe"
 : >"$other/User"
-ZARN4_REGISTRY="$sandbox/other.db" timeout 20 "$other/zarn4update" </dev/null 2>"$sandbox/stderr2" || fail "exit code $?"
+ZARN4_REGISTRY="$sandbox/other.db" "$build/zreg" add 'HKCU\Software\Brenicsoft\Zarn4\Config' /v "Update Server" /d "127.0.0.1:$port" /f >/dev/null
+ZARN4_REGISTRY="$sandbox/other.db" timeout 20 "$other/zarn4update" </dev/null 2>"$sandbox/stderr2" || true
 grep -q "Unable to save the update log" "$sandbox/stderr2" || fail "unsaved log not reported"
 
 # 3. A work folder that cannot be created ends the program with a message instead of hanging.

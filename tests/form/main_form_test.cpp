@@ -256,6 +256,8 @@ TEST_F(MainFormTest, TheFtpComponentsEventsReachTheLog) {
 
 TEST_F(MainFormTest, TimerRunsOnceClosesAndSavesTheErrorLogCreatingUser) {
   Touch(dir_.path() / "zarn4.exe");
+  settings_.SetString("Update Server",
+                      "127.0.0.1:" + std::to_string(test::ScriptedFtpServer::UnusedPort()));
   auto form = Create();
   platform::MessageLoop::Run();  // ends when the window closes itself
   EXPECT_FALSE(form->startTimer.Enabled());

@@ -9,7 +9,7 @@
 
 namespace zarn::test {
 
-class FakeWindow final : public platform::MainWindow {
+class FakeWindow : public platform::MainWindow {
  public:
   explicit FakeWindow(platform::MessageTarget& owner) : target(owner) {}
 

@@ -8,13 +8,7 @@
 # folder's User.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
-build=$(cd "$1" && pwd)
-root=$(cd "$(dirname "$0")/../../.." && pwd)
-run() { "$root/scripts/wine-run" "$@"; }
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/wine_e2e.bash"
 
 sandbox=$(mktemp -d "${TMPDIR:-/tmp}/zarn-e2e.XXXXXX")
 trap 'rm -rf "$sandbox"' EXIT
@@ -33,11 +27,10 @@ run reg add "$key" /v "Update Server" /t REG_SZ /d "127.0.0.1:$port" /f >/dev/nu
 version=$(sed -n 's/^project(zarn4update VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 # The folder as Windows names it, upper case, with the trailing backslash.
-windows_name() { run winepath -w "$1" | tr -d '\r'; }
 program_folder() { local name; name=$(windows_name "$1") && echo "${name^^}\\"; }
 
 # start FOLDER [PARAMETERS]: runs the program of FOLDER under the watcher; checks that it showed
-# no window, had its icon and ended with 0.
+# no window, had its icon and ended with 1 (the closed port fails the pass).
 start() {
   local status=0 report
   report=$(run "$build/e2e_watch.exe" "$(windows_name "$1")\\zarn4update.exe" "${@:2}" |
@@ -46,7 +39,7 @@ start() {
   [[ $status -eq 0 ]] || fail "the watcher ended with status $status"
   grep -qx 'visible windows: 0' <<<"$report" || fail "a window of the program was visible"
   grep -qx 'icon seen: yes' <<<"$report" || fail "the notification-area icon was never there"
-  grep -qx 'exit code: 0' <<<"$report" || fail "the program did not end with exit code 0"
+  grep -qx 'exit code: 1' <<<"$report" || fail "the program did not end with exit code 1"
 }
 
 # log_lines: the saved log of the program folder, without its CRs, one line per element.

@@ -1,9 +1,13 @@
 // Starts a Windows program and watches it until it ends: whether any top-level window of it was
 // ever visible, and whether its notification-area icon was there (the shell accepts a change to
 // an icon only while the icon exists). Prints one line per fact and the program's exit code.
+// It can also answer the program's "Confirm" box (pressing its Yes or No button, as a user
+// would) and take one picture of the program's window while its progress bar is part-way.
 //
-//   watch_program PROGRAM [PARAMETERS]   exit status 0 when the program ran and ended in time
+//   watch_program [--answer yes|no] [--screenshot FILE.bmp] PROGRAM [PARAMETERS]
+//   exit status 0 when the program ran and ended in time
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <set>
@@ -20,7 +24,90 @@ struct Watch {
   DWORD process_id = 0;
   std::set<std::string> visible;  // class and caption of each visible window seen
   bool icon_seen = false;
+  int answer = 0;  // IDYES or IDNO to press in the "Confirm" box; 0 leaves it
+  bool answered = false;
+  std::string screenshot;  // where to save the picture of the window; empty for none
+  bool pictured = false;
 };
+
+// The texts of a dialog's static controls, joined by " | ".
+std::string DialogText(HWND dialog) {
+  std::string text;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    char class_name[64] = {};
+    char caption[512] = {};
+    GetClassNameA(child, class_name, sizeof class_name);
+    GetWindowTextA(child, caption, sizeof caption);
+    if (lstrcmpiA(class_name, "Static") == 0 && caption[0] != 0) {
+      if (!text.empty()) text += " | ";
+      text += caption;
+    }
+  }
+  return text;
+}
+
+// Presses the dialog's button with the id as a user would, through the button itself.
+bool PressButton(HWND dialog, int id) {
+  const HWND button = GetDlgItem(dialog, id);
+  if (button == nullptr) return false;
+  char caption[64] = {};
+  GetWindowTextA(button, caption, sizeof caption);
+  std::printf("pressed: %s\n", caption);
+  PostMessageA(button, BM_CLICK, 0, 0);
+  return true;
+}
+
+// Saves the screen area of the window as a 24-bit bottom-up BMP file.
+bool SaveWindowPicture(HWND window, const std::string& path) {
+  RECT frame{};
+  if (!GetWindowRect(window, &frame)) return false;
+  const int width = frame.right - frame.left;
+  const int height = frame.bottom - frame.top;
+  const HDC screen = GetDC(nullptr);
+  const HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+  GdiFlush();
+  const DWORD row = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  const DWORD size = row * static_cast<DWORD>(height);
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;
+  header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+  header.bfSize = header.bfOffBits + size;
+  info.bmiHeader.biSizeImage = size;
+  bool saved = false;
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    saved = std::fwrite(&header, sizeof header, 1, file) == 1 &&
+            std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
+            std::fwrite(bits, 1, size, file) == size;
+    saved = std::fclose(file) == 0 && saved;
+  }
+  SelectObject(memory, previous);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return saved;
+}
+
+// True when the window's progress bar stands part-way, neither empty nor full.
+bool ProgressPartWay(HWND window) {
+  const HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+  if (bar == nullptr || !IsWindowVisible(bar)) return false;
+  const LRESULT position = SendMessageA(bar, PBM_GETPOS, 0, 0);
+  const LRESULT high = SendMessageA(bar, PBM_GETRANGE, FALSE, 0);
+  const LRESULT low = SendMessageA(bar, PBM_GETRANGE, TRUE, 0);
+  return position > low && position < high;
+}
 
 BOOL CALLBACK LookAtWindow(HWND window, LPARAM context) {
   auto& watch = *reinterpret_cast<Watch*>(context);
@@ -33,6 +120,14 @@ BOOL CALLBACK LookAtWindow(HWND window, LPARAM context) {
   GetWindowTextA(window, caption, sizeof caption);
   if (IsWindowVisible(window)) {
     watch.visible.insert(std::string(class_name) + " \"" + caption + "\"");
+    if (watch.answer != 0 && !watch.answered && std::string(caption) == "Confirm") {
+      std::printf("question: %s\n", DialogText(window).c_str());
+      watch.answered = PressButton(window, watch.answer);
+    }
+    if (!watch.screenshot.empty() && !watch.pictured && ProgressPartWay(window)) {
+      watch.pictured = SaveWindowPicture(window, watch.screenshot);
+      std::printf("picture: %s\n", watch.pictured ? "saved" : "failed");
+    }
   }
   // The icon belongs to a hidden callback window of the program; any of its windows may be it.
   if (!watch.icon_seen && IconExists(window)) {
@@ -45,8 +140,23 @@ BOOL CALLBACK LookAtWindow(HWND window, LPARAM context) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  Watch watch;
+  int first = 1;
+  while (first + 1 < argc && argv[first][0] == '-' && argv[first][1] == '-') {
+    const std::string option = argv[first];
+    if (option == "--answer") {
+      watch.answer = std::string(argv[first + 1]) == "yes" ? IDYES : IDNO;
+    } else if (option == "--screenshot") {
+      watch.screenshot = argv[first + 1];
+    } else {
+      break;
+    }
+    first += 2;
+  }
+  argv += first - 1;
+  argc -= first - 1;
   if (argc < 2 || std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help") {
-    std::printf("usage: watch_program PROGRAM [PARAMETERS...]\n");
+    std::printf("usage: watch_program [--answer yes|no] [--screenshot FILE.bmp] PROGRAM [PARAMETERS...]\n");
     return argc < 2 ? 2 : 0;
   }
   // Built by appending: gcc 12 warns wrongly on a chain of + that starts with a literal.
@@ -66,7 +176,6 @@ int main(int argc, char** argv) {
     return 3;
   }
   CloseHandle(started.hThread);
-  Watch watch;
   watch.process_id = started.dwProcessId;
   const DWORD start = GetTickCount();
   bool ended = false;

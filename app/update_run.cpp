@@ -1,0 +1,282 @@
+// The update pass: connect, read the manifest, compare, ask, download with retries, install,
+// register, upload the report, and clean up whatever happened on the way.
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "app/manifest_names.h"
+#include "app/update_common.h"
+#include "app/update_report.h"
+#include "app/version_comparison.h"
+#include "cab/stored_names.h"
+#include "common/exception.h"
+#include "common/text.h"
+#include "net/net_exceptions.h"
+#include "net/streams.h"
+#include "platform/files.h"
+#include "platform/system.h"
+
+namespace zarn {
+
+namespace {
+
+// Stand-ins for file names in the download list: the installed file is current, or the file's
+// cabinet is missing or could not be downloaded.
+constexpr std::string_view kCurrentMarker = "**";
+constexpr std::string_view kDroppedMarker = "ERROR";
+
+constexpr std::string_view kFailureLine = "FTP Connection Failure E1 in RunUpdate";
+constexpr std::string_view kQuestion =
+    "An Update Is Available.  Do you wish to install it now?\r\n"
+    "Programs may close temporarily, and then restart.";
+constexpr int kFailuresBeforeDrop = 5;
+constexpr std::uint32_t kPauseBeforeDownloadMs = 100;
+
+bool ListHas(const std::vector<std::string>& list, std::string_view name) {
+  return std::any_of(list.begin(), list.end(),
+                     [name](const std::string& entry) { return EqualsIgnoringCase(entry, name); });
+}
+
+// Removes every entry equal to marker, letter case ignored; returns how many went.
+std::size_t RemoveMarked(std::vector<std::string>& list, std::string_view marker) {
+  return std::erase_if(
+      list, [marker](const std::string& entry) { return EqualsIgnoringCase(entry, marker); });
+}
+
+// Thrown to leave the main block for the general error handler.
+class EAbortPass : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+}  // namespace
+
+struct TfrmZarnUpdate::RunState {
+  explicit RunState(std::string manifest_path) : manifest(std::move(manifest_path)) {}
+
+  std::vector<std::string> download_list;
+  std::vector<std::string> listing;
+  UpdateManifest manifest;
+  std::int32_t manifest_time = -1;
+  bool store_time = false;
+  bool declined = false;
+};
+
+// Never lets an error escape, except one raised by an error handler or by the clean-up itself;
+// the clean-up runs however the main block ended.
+void TfrmZarnUpdate::RunUpdate() {
+  RunState run(session_.work_folder + session_.manifest_name);
+  updating_ = true;
+
+  std::exception_ptr escaped;
+  try {
+    try {
+      UpdateMainBlock(run);
+    } catch (const ENetSocketError& error) {
+      ShowStatus(kFailureLine);
+      ShowStatus("ENetSocketError: " + std::to_string(error.ErrorCode()));
+      run.store_time = false;
+      ftp.Quit();
+    } catch (...) {
+      run.store_time = false;
+      ftp.Quit();
+      ShowStatus(kFailureLine);
+    }
+  } catch (...) {
+    escaped = std::current_exception();
+  }
+  FinishRun(run);
+  if (escaped) std::rethrow_exception(escaped);
+}
+
+void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
+  ShowStatus("Connecting to Server");
+  ftp.Host = session_.server_host;
+  ftp.Port = session_.server_port;
+  ftp.User = "anonymous";
+  ftp.SetTransferType(TFtpTransferType::ftBinary);
+  ftp.IdleTimeoutMs = ReadServerTimeoutMs();
+  ftp.Connect(true);
+  ShowStatus("Looking for Update");
+  ftp.ChangeDir(session_.update_folder);
+  ftp.List(run.download_list, "*.*", false);
+  run.listing = run.download_list;
+  if (!ListHas(run.download_list, session_.manifest_name)) {
+    ShowStatus(session_.manifest_name + " is missing from FTP site.  Quitting.");
+    ftp.Quit();
+    return;
+  }
+  manifest_found_ = true;
+  ftp.Get(session_.manifest_name, run.manifest.Path(), true);
+  run.manifest_time = run.manifest.TimeOfUpdate();
+  if (ReadLastWebUpdate() >= run.manifest_time) {
+    ShowStatus("There appear to be no updates based on Update Time.");
+  }
+
+  run.download_list = run.manifest.ReadSectionKeys(kManifestFiles);
+  if (run.download_list.empty()) ShowStatus("There are no updated files listed on the server.");
+  // Keys that would collide with the list's markers cannot name a file; keys that lead outside
+  // the program folder come from a server that must not be followed there.
+  RemoveMarked(run.download_list, kCurrentMarker);
+  RemoveMarked(run.download_list, kDroppedMarker);
+  std::erase_if(run.download_list, [this](const std::string& key) {
+    if (IsFileInsideProgramFolder(key)) return false;
+    ShowStatus("! Unsafe File Name skipped: " + key);
+    return true;
+  });
+
+  for (std::string& entry : run.download_list) {
+    const std::string listed = run.manifest.ReadString(kManifestFiles, entry);
+    if (session_.roll_back) continue;
+    if (!FileNeedsUpdate(*this, listed, session_.program_folder + LocalKeyPath(entry))) {
+      entry = kCurrentMarker;
+    }
+  }
+  RemoveMarked(run.download_list, kCurrentMarker);
+
+  if (run.download_list.empty()) {
+    ShowStatus("There Are No Updates based on Version Comparison for each file.");
+    ShowStatus("Ending Update");
+    run.store_time = true;
+  } else {
+    if (parts_.message_box(kQuestion, "Confirm", platform::kMbYesNo | platform::kMbIconQuestion) ==
+        platform::kIdNo) {
+      run.declined = true;
+      ShowStatus("Update Cancelled by User");
+      throw EAbortPass("Do Not Proceed");
+    }
+    Show();
+    DownloadCabs(run);
+    const std::size_t dropped = RemoveMarked(run.download_list, kDroppedMarker);
+    if (session_.roll_back) {
+      WriteRepeatRollback(dropped > 0);
+      if (dropped > 0) ShowStatus("Repeat Rollback Required due to Download Failures");
+    }
+    if (run.download_list.empty()) throw EAbortPass("FTP Download Failure");
+    const int count = static_cast<int>(run.download_list.size());
+    ShowStatus("Download Complete.  " + std::to_string(count) + " files to extract.");
+    pbar.SetRange(1, count);
+    pbar.SetPosition(1);
+    companions.CloseMainProgram();
+    companions.CloseNetProgram();
+    InstallFiles(run.manifest, run.download_list);
+    ShowStatus("Extraction Complete.  " + std::to_string(run.download_list.size()));
+  }
+
+  RegisterServers(run);
+  UploadReport();
+  ftp.Quit();
+  run.store_time = true;
+}
+
+// Downloads each entry's cabinet, trying one entry again after a failure until five attempts in
+// a row have failed; a file whose cabinet is missing or given up is marked as dropped.
+void TfrmZarnUpdate::DownloadCabs(RunState& run) {
+  std::vector<std::string>& list = run.download_list;
+  pbar.SetRange(0, static_cast<int>(list.size()));
+  pbar.SetPosition(1);
+  ShowStatus(list.size() < 2 ? std::string("Downloading 1 CAB File...")
+                             : "Downloading " + std::to_string(list.size()) + " CAB Files...");
+  std::size_t index = 0;
+  int failures = 0;
+  std::string cab_name;
+  std::string progress;
+  while (index < list.size()) {
+    try {
+      progress = std::to_string(index + 1) + "/" + std::to_string(list.size()) + " ";
+      PumpMessagesFor(kPauseBeforeDownloadMs);
+      cab_name = run.manifest.ReadString(kManifestCabs, list[index]);
+      if (!IsPlainCabName(cab_name) || !ListHas(run.listing, cab_name)) {
+        ShowStatus(progress + " Missing CAB File: " + list[index] + " skipped");
+        list[index] = kDroppedMarker;
+      } else if (cab_name != kDroppedMarker) {
+        ftp.Get(cab_name, session_.work_folder + cab_name, true);
+        ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
+      }
+      ++index;
+      pbar.StepBy(1);
+      failures = 0;
+    } catch (...) {
+      ftp.Abort();
+      SkipStaleReplies();
+      ++failures;
+      ShowStatus(progress + " Download " + cab_name + " Failure # (" + std::to_string(failures) +
+                 ")");
+      if (failures >= kFailuresBeforeDrop) {
+        list[index] = kDroppedMarker;
+        ++index;
+      }
+    }
+  }
+}
+
+// ABOR is sent without reading its reply, and a refused or broken transfer may leave its own
+// final reply unread too. Left there, they would answer the next commands in their place and fail
+// every download that follows. A NOOP marks the end of what is pending: its 200 is the last reply
+// to read.
+void TfrmZarnUpdate::SkipStaleReplies() {
+  constexpr int kMostPendingReplies = 4;
+  if (!ftp.IsConnected()) return;
+  ftp.WriteLine("NOOP");
+  for (int i = 0; i < kMostPendingReplies; ++i) {
+    if (ftp.ReadReply() == 200) return;
+  }
+}
+
+// Registers the installed COM servers the manifest marks "True", never the updater itself.
+void TfrmZarnUpdate::RegisterServers(RunState& run) {
+  const std::string own_name = NamePart(parts_.executable_path(), platform::PathDelimiter());
+  for (const std::string& entry : run.download_list) {
+    if (run.manifest.ReadString(kManifestRegistration, entry) != "True") continue;
+    if (EqualsIgnoringCase(entry, own_name)) continue;
+    std::uint32_t error = 0;
+    if (RunRegistrationTool(entry, session_.program_folder, true, error)) {
+      ShowStatus("Registering " + entry);
+    } else {
+      ShowStatus("Register " + entry + " failed: " + std::to_string(error));
+    }
+  }
+}
+
+// Stores the report in the server's "incoming" folder; a failure costs only the report.
+void TfrmZarnUpdate::UploadReport() {
+  TMemoryStream report;
+  try {
+    ftp.ChangeDirUp();
+    ftp.ChangeDirUp();
+    ftp.ChangeDir("incoming");
+    BuildUpdateReport(report, sysinfo, session_.update_folder, log_->Lines());
+    ftp.Put(report, ReportFileName(), false);
+  } catch (...) {
+    ShowStatus("#");
+  }
+}
+
+void TfrmZarnUpdate::FinishRun(RunState& run) {
+  if (run.store_time) {
+    ShowStatus("Storing Update Time in Registry");
+    WriteLastWebUpdateTime(EncodeDateTime(platform::LocalNow()));
+    WriteLastWebUpdate(run.manifest_time);
+    WriteLastUpdateWasBeta(session_.manifest_name == kBetaManifest);
+    exit_code_ = kExitStored;
+  } else {
+    exit_code_ = run.declined ? kExitDeclined : kExitFailed;
+  }
+  run.download_list.clear();
+  run.listing.clear();
+
+  if (EmptyFolder(session_.work_folder)) {
+    platform::RemoveFolder(session_.work_folder);
+  } else {
+    ShowStatus("Unable to Delete Temporary Update Folder");
+  }
+  updating_ = false;
+  session_.may_close = true;
+  if (NetProgramClosed) companions.RestartNetProgram(session_.program_folder);
+  if (MainProgramClosed) companions.RestartMainProgram(session_.program_folder);
+  tray.NoClose = false;
+}
+
+}  // namespace zarn

@@ -1,0 +1,137 @@
+"""Sample update releases on a local update server, for the end-to-end passes, scripts/demo and
+bench/pass.sh.
+
+A release is a server tree as the updater expects it after log-in: <host>/pub/zarn4update with
+the manifest z4up.ini and gcab-made cabinets, and a writable <host>/incoming for the reports. The
+server is pyftpdlib on a free port of 127.0.0.1 (the same server as the FTP interoperability
+test), run by Debian's python3, which carries pyftpdlib.
+"""
+import contextlib
+import signal
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "net"))
+import ftp_interop  # noqa: E402  (the pyftpdlib server and its start-up checks)
+
+HOST = "127.0.0.1"
+SETTINGS_KEY = r"HKCU\Software\Brenicsoft\Zarn4\Config"
+
+
+def packed_date(path):
+    """The file's last-write time as the updater packs it: DOS date high, DOS time low."""
+    t = time.localtime(os.path.getmtime(path))
+    date = ((t.tm_year - 1980) << 9) | (t.tm_mon << 5) | t.tm_mday
+    clock = (t.tm_hour << 11) | (t.tm_min << 5) | (t.tm_sec // 2)
+    return (date << 16) | clock
+
+
+class Release:
+    """The server tree of one release, built in work/root."""
+
+    def __init__(self, work):
+        self.root = os.path.join(work, "root")
+        self.updates = os.path.join(self.root, HOST, "pub", "zarn4update")
+        self.incoming = os.path.join(self.root, HOST, "incoming")
+        self.staging = os.path.join(work, "staging")
+        for folder in (self.updates, self.incoming, self.staging):
+            os.makedirs(folder, exist_ok=True)
+        os.chmod(self.incoming, 0o777)
+
+    def add_cab(self, cab, members):
+        """Packs members (stored name -> bytes) into the cabinet cab with gcab (MSZIP)."""
+        names = []
+        for name, data in members.items():
+            path = os.path.join(self.staging, name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+            names.append(name)
+        subprocess.run(["gcab", "-c", "-z", os.path.join(self.updates, cab)] + names,
+                       cwd=self.staging, check=True)
+
+    def add_file(self, name, data):
+        """A plain file in the update folder (something that is not a cabinet, a folder name)."""
+        with open(os.path.join(self.updates, name), "wb") as f:
+            f.write(data)
+
+    def write_manifest(self, time_of_update, files, cabs=(), registration=(), name="z4up.ini"):
+        """files, cabs and registration are (key, value) pairs, written in their order."""
+        lines = ["[Ident]", "Time Of Update=%s" % time_of_update, "[Files]"]
+        lines += ["%s=%s" % pair for pair in files]
+        lines += ["[Cabs]"] + ["%s=%s" % pair for pair in cabs]
+        lines += ["[Registration]"] + ["%s=%s" % pair for pair in registration]
+        with open(os.path.join(self.updates, name), "w", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+
+    def reports(self):
+        """The texts of the reports stored in incoming, oldest name first."""
+        texts = []
+        for name in sorted(os.listdir(self.incoming)):
+            with open(os.path.join(self.incoming, name), "rb") as f:
+                texts.append(f.read().decode("latin-1"))
+        return texts
+
+
+@contextlib.contextmanager
+def serving(release, work):
+    """Serves the release with pyftpdlib; yields the port."""
+    port = ftp_interop.free_port()
+    server = ftp_interop.start_pyftpdlib(release.root, release.incoming, port, work)
+    try:
+        if not ftp_interop.wait_listening(port, server):
+            raise RuntimeError("pyftpdlib did not start: " +
+                               open(os.path.join(work, "server.log")).read())
+        yield port
+    finally:
+        server.terminate()
+        try:
+            server.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            server.kill()
+            server.wait()
+
+
+def sample_release(work, fixtures):
+    """The demo's release: a versioned library (4.1 over 1.2.3.100), two text files, and the older
+    copies a program folder starts with (name -> bytes)."""
+    release = Release(work)
+    new_library = open(os.path.join(fixtures, "v41.dll"), "rb").read()
+    old_library = open(os.path.join(fixtures, "v100.dll"), "rb").read()
+    notes = b"ZARN 4 release notes\r\n\r\n- receivers scan faster\r\n"
+    bands = b"[Bands]\r\nLW=148-283\r\nMW=526-1606\r\nSW=2300-26100\r\n"
+    release.add_cab("radio.cab", {"radio.dll": new_library})
+    release.add_cab("texts.cab", {"notes.txt": notes, "bands.ini": bands})
+    staged = lambda name: packed_date(os.path.join(release.staging, name))  # noqa: E731
+    release.write_manifest(
+        300,
+        [("radio.dll", "4.1"), ("notes.txt", staged("notes.txt")), ("bands.ini", staged("bands.ini"))],
+        [("radio.dll", "radio.cab"), ("notes.txt", "texts.cab"), ("bands.ini", "texts.cab")],
+        [("radio.dll", "True")])
+    older = {"radio.dll": old_library, "notes.txt": b"ZARN 4 release notes\r\n",
+             "bands.ini": b"[Bands]\r\nMW=526-1606\r\n"}
+    return release, older
+
+
+def serve_forever(release, work):
+    """Serves until terminated; the port goes to work/port once the server listens."""
+    with serving(release, work) as port:
+        with open(os.path.join(work, "port.tmp"), "w") as f:
+            f.write(str(port))
+        os.rename(os.path.join(work, "port.tmp"), os.path.join(work, "port"))
+        signal.sigwait([signal.SIGTERM, signal.SIGINT])
+
+
+if __name__ == "__main__":
+    # release.py sample WORK FIXTURES: builds the demo's release in WORK, writes the older copies
+    # to WORK/older, and serves it until terminated.
+    signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
+    work_folder, fixture_folder = sys.argv[2], sys.argv[3]
+    sample, older_copies = sample_release(work_folder, fixture_folder)
+    os.makedirs(os.path.join(work_folder, "older"), exist_ok=True)
+    for file_name, data in older_copies.items():
+        with open(os.path.join(work_folder, "older", file_name), "wb") as f:
+            f.write(data)
+    serve_forever(sample, work_folder)

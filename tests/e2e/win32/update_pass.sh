@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# The Windows program's whole pass under Wine against pyftpdlib on the host's 127.0.0.1, with the
+# real registry, "cabinet.dll" and the notification-area icon. The watcher answers the "Confirm"
+# box by pressing its button: Yes in a first program folder (installed, exit code 0, a picture
+# of the window taken while its progress bar is part-way, saved as pass-window.png in the build
+# folder), No in a second one (nothing installed, exit code 2).
+# Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
+set -euo pipefail
+source "$(dirname "$0")/wine_e2e.bash"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/zarn-e2e-pass.XXXXXX")
+server=""
+cleanup() {
+  [[ -n $server ]] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+/usr/bin/python3 "$root/tests/e2e/release.py" sample "$work" "$build/tests/manifest-fixtures" \
+  >"$work/server.out" 2>&1 &
+server=$!
+for _ in $(seq 100); do [[ -f $work/port ]] && break; sleep 0.1; done
+[[ -f $work/port ]] || fail "the update server did not start: $(cat "$work/server.out")"
+key='HKCU\Software\Brenicsoft\Zarn4\Config'
+run reg delete "$key" /f >/dev/null 2>&1 || true
+run reg add "$key" /v "Update Server" /t REG_SZ /d "127.0.0.1:$(cat "$work/port")" /f >/dev/null
+installs=yes
+grep -q 'std::vector<std::string>&) {}' "$root/app/install_files.cpp" && installs=no
+
+
+# pass FOLDER ANSWER [WATCHER OPTIONS]: lays out a program folder with older copies and runs the
+# program in it under the watcher, answering the question; prints the watcher's report.
+pass() {
+  local folder=$1 answer=$2
+  mkdir -p "$folder/User"
+  cp "$build/zarn4update.exe" "$work"/older/* "$folder/"
+  cp "$build/platform_child.exe" "$folder/zarn4.exe"
+  touch -d '2001-01-01' "$folder/notes.txt" "$folder/bands.ini"
+  run reg delete "$key" /v "Program Folder" /f >/dev/null 2>&1 || true
+  run reg delete "$key" /v "Last Web Update" /f >/dev/null 2>&1 || true
+  report=$(run "$build/e2e_watch.exe" --answer "$answer" "${@:3}" \
+    "$(windows_name "$folder")\\zarn4update.exe" /run | tr -d '\r') || fail "watcher failed"
+  echo "$report"
+  grep -qx 'question: An Update Is Available.  Do you wish to install it now?*' <<<"$report" ||
+    grep -q '^question: An Update Is Available' <<<"$report" || fail "no Confirm box seen"
+  grep -qx "pressed: &${answer^}" <<<"$report" || fail "the ${answer^} button was not pressed"
+  [[ ! -e $folder/temp_update ]] || fail "work folder left behind"
+}
+
+echo "=== answered Yes"
+yes_folder=$work/Yes
+pass "$yes_folder" yes --screenshot "$(windows_name "$work")\\pass-window.bmp"
+grep -qx 'exit code: 0' <<<"$report" || fail "exit code after Yes"
+log=$yes_folder/User/zarn4updatelog.txt
+[[ -f $log ]] || fail "no log saved"
+tr -d '\r' <"$log" | sed 's/^/log: /'
+for line in "Downloading 3 CAB Files..." "1/3  Download radio.cab (radio.dll) OK" \
+  "Download Complete.  3 files to extract." "Extraction Complete.  3" \
+  "Storing Update Time in Registry"; do
+  grep -qxF "$line" < <(tr -d '\r' <"$log") || fail "log line missing: $line"
+done
+[[ $(ls "$work/root/127.0.0.1/incoming" | wc -l) -eq 1 ]] || fail "no report received"
+if [[ $installs == yes ]]; then
+  for file in radio.dll notes.txt bands.ini; do
+    cmp -s "$yes_folder/$file" "$work/staging/$file" || fail "$file was not installed"
+  done
+fi
+[[ -f $work/pass-window.bmp ]] || fail "no picture of the window during the downloads"
+/usr/bin/python3 "$root/tests/e2e/bmp_to_png.py" "$work/pass-window.bmp" "$build/pass-window.png"
+
+echo "=== answered No"
+no_folder=$work/No
+pass "$no_folder" no
+grep -qx 'exit code: 2' <<<"$report" || fail "exit code after No"
+grep -qxF "Update Cancelled by User" < <(tr -d '\r' <"$no_folder/User/zarn4updatelog.txt") ||
+  fail "cancel not logged"
+cmp -s "$no_folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after No"
+[[ $(ls "$work/root/127.0.0.1/incoming" | wc -l) -eq 1 ]] || fail "a report was sent after No"
+echo "ok: installed pass (installation checked: $installs) and declined pass under Wine"
