@@ -5,8 +5,12 @@
 namespace zarn {
 
 namespace {
-char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char UpperChar(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char LowerChar(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 }  // namespace
 
 std::string UpperAscii(std::string_view text) {
@@ -22,9 +26,9 @@ std::string LowerAscii(std::string_view text) {
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerChar(x) == LowerChar(y); });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return LowerChar(x) == LowerChar(y);
+         });
 }
 
 std::string_view Trim(std::string_view text) {
@@ -56,6 +60,21 @@ std::string HexUpper(std::uint32_t value, int digits) {
     value >>= 4;
   }
   return out;
+}
+
+std::string EscapeControlCharacters(std::string_view text, bool keep_line_ends) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool line_end = c == '\r' || c == '\n';
+    if ((byte < 0x20 || byte == 0x7F) && c != '\t' && !(keep_line_ends && line_end)) {
+      shown += "\\x" + LowerAscii(HexUpper(byte, 2));
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
 }
 
 }  // namespace zarn

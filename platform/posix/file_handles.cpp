@@ -58,6 +58,23 @@ FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error) {
                 error);
 }
 
+FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error) {
+  const int flags = mode == StreamOpen::kStreamCreate ? O_RDWR | O_CREAT | O_TRUNC : O_RDONLY;
+  return Opened(::open(std::string(path).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0666), error);
+}
+
+bool SetFileHandleSize(FileHandle file, std::int64_t size, std::uint32_t& error) {
+  int result;
+  do {
+    result = ::ftruncate(Fd(file), static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    error = static_cast<std::uint32_t>(errno);
+    return false;
+  }
+  return true;
+}
+
 std::uint32_t ReadFileHandle(FileHandle file, void* buffer, std::uint32_t count,
                              std::uint32_t& error) {
   // Reads until the count is met or the file ends: a short read means the end of the file to

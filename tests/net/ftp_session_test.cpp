@@ -227,6 +227,58 @@ std::vector<SessionCase> SessionCases() {
                    connect_quit,
                    "limit: Line longer than 65536 bytes.",
                    ""});
+  const std::string reply_limit = "limit: Reply longer than 10000 lines or 4194304 bytes.";
+  std::string flood = "220-Welcome\r\n";
+  std::string blank_flood = flood;
+  for (int i = 0; i < 10000; ++i) {
+    flood += "220-x\r\n";
+    blank_flood += " \r\n";
+  }
+  cases.push_back({"a multi-line reply that never ends is cut off",
+                   {Send(flood)},
+                   connect_quit,
+                   reply_limit,
+                   ""});
+  cases.push_back({"blank lines count towards the reply's limit",
+                   {Send(blank_flood)},
+                   connect_quit,
+                   reply_limit,
+                   ""});
+  cases.push_back({"a reply line split across two sends is one line",
+                   Script({{Send("22"), Pause(100), Send("0 Ready.\r\n")}, AnonymousLogin()}),
+                   connect_quit, "ok", Login() + "Quit\r\n"});
+  cases.push_back({"a download into a longer stream leaves it ending with the download",
+                   Script({Greeting(), AnonymousLogin(), Download("new")}),
+                   [](TFtpClient& ftp) {
+                     ftp.Connect(true);
+                     TMemoryStream data;
+                     data.Write("old and longer", 14);
+                     data.Seek(0);
+                     ftp.Get("a.cab", data);
+                     EXPECT_EQ(data.Bytes(), "new");
+                     ftp.Quit();
+                   },
+                   "ok", Login() + "PASV\r\nretr a.cab\r\nQuit\r\n"});
+  const auto throwing_work_end = [](TFtpClient& ftp) {
+    ftp.OnWorkEnd = [](TNetComponent&, TWorkMode) { throw Exception("progress handler failed"); };
+    ftp.Connect(true);
+    TMemoryStream data;
+    ftp.Get("a.cab", data);
+  };
+  cases.push_back({"a progress-end handler's exception reaches the caller",
+                   Script({Greeting(), AnonymousLogin(), Download("x")}), throwing_work_end,
+                   "other: progress handler failed", Login() + "PASV\r\nretr a.cab\r\n"});
+  cases.push_back({"a failed transfer reports its own failure, not the handler's",
+                   Script({Greeting(),
+                           AnonymousLogin(),
+                           {ReadLine(), Passive(), ReadLine(), AcceptData(), Send("150 Ok.\r\n"),
+                            SendData("x"), Pause(1000)}}),
+                   [&](TFtpClient& ftp) {
+                     ftp.IdleTimeoutMs = 200;
+                     throwing_work_end(ftp);
+                   },
+                   "socket 10060: Socket Error # 10060\r\nConnection timed out.",
+                   Login() + "PASV\r\nretr a.cab\r\n"});
   return cases;
 }
 
