@@ -18,7 +18,9 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
-// Shows a modal box owned by the main window; messages keep flowing while it is up.
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags);
+// Shows a modal box owned by the main window (with owned false: by no window); messages keep
+// flowing while it is up.
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags,
+                   bool owned = true);
 
 }  // namespace zarn::platform

@@ -34,7 +34,8 @@ bool ReadAnswerLine(std::string& line) {
 
 }  // namespace
 
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+// A terminal has no owner windows: owned makes no difference here.
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags, bool) {
   posix::TerminalView::Get().Clear();
   // Texts may carry names from a cabinet or a server: no escape sequence reaches the terminal.
   posix::WriteStandardError(EscapeControlCharacters(caption) + ": " +

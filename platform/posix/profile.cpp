@@ -1,29 +1,50 @@
-// The private-profile reader on POSIX: the file is read whole and parsed on every call, as the
-// manifest is small and read a few dozen times per session.
+// The private-profile reader on POSIX: the file is read whole and parsed once per version of it
+// (path, size and modification time), since the run looks up several values for each of up to
+// thousands of keys.
 #include "platform/profile.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "platform/posix/ini_document.h"
+#include "platform/posix/regular_file.h"
 
 namespace zarn::platform {
 
 namespace {
 
-// An unreadable or missing file reads as an empty one: every look-up gives the default.
-IniDocument LoadDocument(std::string_view path) {
-  std::ifstream file{std::string(path), std::ios::binary};
-  if (!file) return IniDocument::Parse({});
-  const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-  return IniDocument::Parse(bytes);
+// Larger manifests are refused as unreadable.
+constexpr std::int64_t kLargestProfile = 64 * 1024 * 1024;
+
+// The document of the file last read, kept while the file stays the same. Main thread only.
+struct CachedDocument {
+  std::string path;
+  posix::FileVersionStamp stamp;
+  IniDocument document = IniDocument::Parse({});
+  bool valid = false;
+};
+
+// An unreadable, missing, non-regular or too large file reads as an empty one: every look-up gives
+// the default.
+const IniDocument& LoadDocument(std::string_view path) {
+  static CachedDocument cache;
+  static const IniDocument empty = IniDocument::Parse({});
+  const auto stamp = posix::RegularFileStamp(path);
+  if (!stamp) return empty;
+  if (cache.valid && cache.path == path && cache.stamp == *stamp) return cache.document;
+  cache.valid = false;
+  posix::FileVersionStamp read_stamp;
+  const auto bytes = posix::ReadRegularFile(path, kLargestProfile, &read_stamp);
+  if (!bytes) return empty;
+  cache.document = IniDocument::Parse(*bytes);
+  cache.path = std::string(path);
+  cache.stamp = read_stamp;
+  cache.valid = true;
+  return cache.document;
 }
 
 }  // namespace
 
 std::string ReadProfileString(std::string_view path, std::string_view section, std::string_view key,
                               std::string_view default_value, std::size_t buffer_size) {
-  const IniDocument document = LoadDocument(path);
+  const IniDocument& document = LoadDocument(path);
   if (const std::string* value = document.FindValue(section, key)) {
     return CopyProfileValue(*value, buffer_size);
   }

@@ -8,10 +8,12 @@
 
 namespace zarn::platform {
 
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags,
+                   bool owned) {
   const std::string body(text);
   const std::string title(caption);
-  return MessageBoxA(win32::CurrentMainWindow(), body.c_str(), title.c_str(), flags);
+  return MessageBoxA(owned ? win32::CurrentMainWindow() : nullptr, body.c_str(), title.c_str(),
+                     flags);
 }
 
 }  // namespace zarn::platform

@@ -233,7 +233,8 @@ int ConnectSocket(SocketId socket, const SocketAddress& peer, int timeout_ms) {
   const int wait_error = Select(socket, timeout_ms, nullptr, &writable, &failed, ready);
   if (wait_error != 0) return wait_error;
   if (ready == 0) return kTimedOut;
-  if (!FD_ISSET(Handle(socket), &failed)) return 0;
+  // The sets hold the one socket or nothing (FD_ISSET would need the library's own helper).
+  if (failed.fd_count == 0) return 0;
   int result = 0;
   int length = sizeof result;
   const int option_error = Checked([&](const Winsock& api) {
