@@ -111,35 +111,6 @@ TEST(MessagePump, FiniteWaitsTakeTheRemainderFirstAndNeverOverrun) {
   client.Disconnect();
 }
 
-class ClosingPump : public TMessagePumpBase {
- public:
-  explicit ClosingPump(TTcpClient& client) : client_(client) {}
-  void Pump() override { client_.Disconnect(); }
-
- private:
-  TTcpClient& client_;
-};
-
-TEST(MessagePump, AHandlerThatClosesTheSocketEndsEveryWaitTheSameWay) {
-  const struct {
-    const char* name;
-    std::function<void(TTcpClient&)> wait;
-  } cases[] = {
-      {"an unbounded wait whose slice found data", [](TTcpClient& client) { client.ReadReply(); }},
-      {"a finite wait", [](TTcpClient& client) { client.Socket().WaitReadable(700); }},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    ScriptedFtpServer server({Send("220 Ready.\r\n"), Pause(1000)});
-    TTcpClient client;
-    ConnectTo(client, server);
-    ClosingPump pump(client);
-    pump.IdleTimeOut = 300;
-    pump.OnlyWhenIdle = false;
-    EXPECT_EQ(DescribeOutcome([&] { c.wait(client); }), "closed: Connection Closed Gracefully.");
-  }
-}
-
 TEST(MessagePump, WindowMessagesRunWhileAReplyIsAwaited) {
   // A timer of 100 ms stands for the window's messages; the reply comes after 1200 ms.
   const struct {
@@ -166,6 +137,37 @@ TEST(MessagePump, WindowMessagesRunWhileAReplyIsAwaited) {
     EXPECT_GE(ticks, c.min_ticks);
     EXPECT_LE(ticks, c.max_ticks);
     client.Disconnect();
+  }
+}
+
+// Under Wine this case runs last: after it, window timers of later cases in the same process
+// were seen not to fire.
+class ClosingPump : public TMessagePumpBase {
+ public:
+  explicit ClosingPump(TTcpClient& client) : client_(client) {}
+  void Pump() override { client_.Disconnect(); }
+
+ private:
+  TTcpClient& client_;
+};
+
+TEST(MessagePump, AHandlerThatClosesTheSocketEndsEveryWaitTheSameWay) {
+  const struct {
+    const char* name;
+    std::function<void(TTcpClient&)> wait;
+  } cases[] = {
+      {"an unbounded wait whose slice found data", [](TTcpClient& client) { client.ReadReply(); }},
+      {"a finite wait", [](TTcpClient& client) { client.Socket().WaitReadable(700); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedFtpServer server({Send("220 Ready.\r\n"), Pause(1000)});
+    TTcpClient client;
+    ConnectTo(client, server);
+    ClosingPump pump(client);
+    pump.IdleTimeOut = 300;
+    pump.OnlyWhenIdle = false;
+    EXPECT_EQ(DescribeOutcome([&] { c.wait(client); }), "closed: Connection Closed Gracefully.");
   }
 }
 
