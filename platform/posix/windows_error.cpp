@@ -16,11 +16,10 @@ struct ErrorRow {
 
 // The first row of a Windows number also gives its text (the errno's own words).
 constexpr ErrorRow kRows[] = {
-    {ENOENT, 2},        {ENOTDIR, 3},  {EMFILE, 4},     {ENFILE, 4},   {EACCES, 5},
-    {EPERM, 5},         {EISDIR, 5},   {EBADF, 6},      {ENOMEM, 8},   {EAGAIN, 8},
-    {EROFS, 19},        {ETXTBSY, 32}, {EINVAL, 87},    {ENOSPC, 112}, {EDQUOT, 112},
-    {EEXIST, 183},      {ENOEXEC, 193}, {ENAMETOOLONG, 206}, {ELOOP, 206}, {EFBIG, 223},
-    {E2BIG, 1639},
+    {ENOENT, 2},  {ENOTDIR, 3},  {EMFILE, 4},   {ENFILE, 4},   {EACCES, 5},    {EPERM, 5},
+    {EISDIR, 5},  {EBADF, 6},    {ENOMEM, 8},   {EAGAIN, 8},   {EROFS, 19},    {ETXTBSY, 32},
+    {EINVAL, 87}, {ENOSPC, 112}, {EDQUOT, 112}, {EEXIST, 183}, {ENOEXEC, 193}, {ENAMETOOLONG, 206},
+    {ELOOP, 206}, {EFBIG, 223},  {E2BIG, 1639},
 };
 
 constexpr std::uint32_t kOtherErrno = 20000;

@@ -147,7 +147,8 @@ TEST(PeReader, TruncatedFilesNeverReadPastTheirEnd) {
     const auto whole = FindVersionResource(image);
     ASSERT_TRUE(whole) << name;
     // Every cut before the resource's last byte must be refused.
-    const auto resource_end = static_cast<std::size_t>(whole->data() + whole->size() - image.data());
+    const auto resource_end =
+        static_cast<std::size_t>(whole->data() + whole->size() - image.data());
     for (std::size_t length = 0; length < image.size(); length += 13) {
       const Image cut(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(length));
       const auto resource = FindVersionResource(cut);

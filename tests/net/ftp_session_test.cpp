@@ -297,7 +297,8 @@ std::vector<SessionCase> SessionCases() {
        },
        "reply 425: 425 No data connection.", Login() + "PASV\r\nretr a.cab\r\nCWD next\r\n"});
   cases.push_back({"a server that closes the data connection in mid-upload fails the upload",
-                   Script({Greeting(), AnonymousLogin(),
+                   Script({Greeting(),
+                           AnonymousLogin(),
                            {ReadLine(), Passive(), ReadLine(), AcceptData(), Send("150 Ok.\r\n"),
                             CloseData(), Send("426 Closed.\r\n")}}),
                    [](TFtpClient& ftp) {
@@ -575,13 +576,13 @@ TEST(FtpSession, GetIntoALocalFileKeepsTheBytes) {
 TEST(FtpSession, AFailedGetLeavesThePartialFile) {
   const TempDir scratch;
   const std::string path = scratch.PathOf("zarn4.cab");
-  const auto result = RunSession(
-      Script({Greeting(), AnonymousLogin(),
-              Download("part", {Send("451 Transfer aborted: local error.\r\n")})}),
-      [&](TFtpClient& ftp) {
-        ftp.Connect(true);
-        ftp.Get("zarn4.cab", path, true);
-      });
+  const auto result =
+      RunSession(Script({Greeting(), AnonymousLogin(),
+                         Download("part", {Send("451 Transfer aborted: local error.\r\n")})}),
+                 [&](TFtpClient& ftp) {
+                   ftp.Connect(true);
+                   ftp.Get("zarn4.cab", path, true);
+                 });
   EXPECT_EQ(result.outcome, "reply 451: 451 Transfer aborted: local error.");
   EXPECT_EQ(ReadWholeFile(path), "part");
 }

@@ -33,8 +33,8 @@ TEST(FileErrors, CommonFailuresCarryTheWindowsNumbers) {
     std::function<std::uint32_t()> call;
     std::uint32_t error;
   } cases[] = {
-      {"a missing file", [&] { return OpenError(dir.PathOf("none.txt"), platform::FileAccess::kRead); },
-       2},
+      {"a missing file",
+       [&] { return OpenError(dir.PathOf("none.txt"), platform::FileAccess::kRead); }, 2},
       {"a file in a missing folder", [&] { return WriteError(dir.PathOf("none/log.txt")); }, 3},
       {"a folder opened as a file for writing",
        [&] { return OpenError(dir.PathOf("folder"), platform::FileAccess::kWrite); }, 5},
