@@ -5,6 +5,7 @@
 #include "cab/cabinet_callbacks.h"
 #include "cab/cabinet_directory.h"
 #include "cab/stored_names.h"
+#include "common/date_time.h"
 #include "platform/file_handles.h"
 #include "platform/file_times.h"
 #include "platform/files.h"
@@ -18,17 +19,6 @@ namespace {
 // write callback, which the library calls without any user value. One per process, so only one
 // extraction may run at a time.
 TCABFile* g_progress_target = nullptr;
-
-TDateTime DosDateTime(std::uint16_t date, std::uint16_t time) {
-  CivilDateTime civil;
-  civil.year = 1980 + (date >> 9);
-  civil.month = (date >> 5) & 0x0f;
-  civil.day = date & 0x1f;
-  civil.hour = time >> 11;
-  civil.minute = (time >> 5) & 0x3f;
-  civil.second = (time & 0x1f) * 2;
-  return EncodeDateTime(civil);
-}
 
 // The full form of a path, an empty one naming the current folder; empty when it cannot be formed.
 std::string FullPath(const std::string& path) {
@@ -217,7 +207,7 @@ std::intptr_t TCABFile::ListFile(const platform::CabinetNotification& notificati
   entry.Name = NamePart(stored, '\\');
   entry.RelPath = FolderPart(stored, '\\');
   entry.Size = notification.size;
-  entry.Date = DosDateTime(notification.date, notification.time);
+  entry.Date = EncodeDateTime(UnpackDosDateTime({notification.date, notification.time}));
   CABFileContents.Items().push_back(std::move(entry));
   return 0;  // nothing is written
 }

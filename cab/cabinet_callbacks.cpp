@@ -51,7 +51,8 @@ long Seek(std::intptr_t file, long distance, int origin) {
 void ShowSystemError(std::uint32_t error) {
   std::string text = platform::SystemErrorText(error);
   if (text.size() > kMaxMessageLength) text.resize(kMaxMessageLength);
-  platform::ShowMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning);
+  // The box has no owner window: it stands on its own, not in front of the hidden main window.
+  platform::ShowMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning, false);
 }
 
 }  // namespace zarn::cab_callbacks

@@ -22,7 +22,9 @@ bool IsDeviceName(std::string_view component) {
   for (const auto device : kPlain) {
     if (EqualsIgnoringCase(base, device)) return true;
   }
-  if (base.size() == 4 && base[3] >= '1' && base[3] <= '9') {
+  // COM and LPT with a digit from 0 to 9, or a superscript 1, 2 or 3 of code page 1252.
+  const auto last = base.size() == 4 ? static_cast<unsigned char>(base[3]) : 0;
+  if ((last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3) {
     const std::string_view stem = base.substr(0, 3);
     if (EqualsIgnoringCase(stem, "COM") || EqualsIgnoringCase(stem, "LPT")) return true;
   }

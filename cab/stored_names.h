@@ -10,8 +10,8 @@ namespace zarn {
 // True when the stored name may be written below a target folder: it is not empty, not absolute,
 // carries no drive or other colon, and none of its components is empty, made of dots and blanks
 // only (".."), ends in a dot or blank (which Windows strips, turning ".. " into ".."), or names a
-// DOS device ("CON", "NUL", "COM1", "CONOUT$", ... with any extension), which would write to the
-// device.
+// DOS device ("CON", "NUL", "CONOUT$", "COM0" to "COM9", "LPT0" to "LPT9" and the forms with a
+// superscript digit of code page 1252, with any extension), which would write to the device.
 bool IsSafeStoredName(std::string_view name);
 
 // The stored name with both "\" and "/" turned into the platform's delimiter.

@@ -56,8 +56,10 @@ CivilDateTime DecodeDateTime(TDateTime value) {
   auto ms = static_cast<std::int64_t>(std::llround(std::fabs(value - whole) * kMsPerDay));
   auto days = static_cast<std::int64_t>(whole);
   if (ms >= static_cast<std::int64_t>(kMsPerDay)) {
+    // A time that rounds up to midnight is the start of the next day on either side of the
+    // epoch: before it the fraction still counts forward within the day.
     ms -= static_cast<std::int64_t>(kMsPerDay);
-    days += value >= 0 ? 1 : -1;
+    days += 1;
   }
   CivilFromDays(days - kDaysFrom1899To1970, c.year, c.month, c.day);
   c.millisecond = static_cast<int>(ms % 1000);
@@ -65,6 +67,34 @@ CivilDateTime DecodeDateTime(TDateTime value) {
   c.minute = static_cast<int>(ms / 60000 % 60);
   c.hour = static_cast<int>(ms / 3600000);
   return c;
+}
+
+std::optional<DosDateTime> PackDosDateTime(const CivilDateTime& c) {
+  if (c.year < 1980 || c.year > 2107) return std::nullopt;
+  DosDateTime packed;
+  packed.date = static_cast<std::uint16_t>(((c.year - 1980) << 9) | (c.month << 5) | c.day);
+  packed.time = static_cast<std::uint16_t>((c.hour << 11) | (c.minute << 5) | (c.second / 2));
+  return packed;
+}
+
+CivilDateTime UnpackDosDateTime(DosDateTime packed) {
+  CivilDateTime c;
+  c.year = 1980 + (packed.date >> 9);
+  c.month = (packed.date >> 5) & 0x0F;
+  c.day = packed.date & 0x1F;
+  c.hour = packed.time >> 11;
+  c.minute = (packed.time >> 5) & 0x3F;
+  c.second = (packed.time & 0x1F) * 2;
+  return c;
+}
+
+bool ValidDate(const CivilDateTime& c) {
+  return c.month >= 1 && c.month <= 12 && c.day >= 1 && c.day <= DaysInMonth(c.year, c.month);
+}
+
+bool ValidTime(const CivilDateTime& c) {
+  return c.hour >= 0 && c.hour <= 23 && c.minute >= 0 && c.minute <= 59 && c.second >= 0 &&
+         c.second <= 59;
 }
 
 }  // namespace zarn

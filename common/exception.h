@@ -37,6 +37,20 @@ class EOleError : public Exception {
   using Exception::Exception;
 };
 
+// A system call that failed: "System Error.  Code: <number>.\r\n<the system's text>"; ErrorCode
+// is the Windows error number.
+class EOSError : public Exception {
+ public:
+  EOSError(std::uint32_t error_code, const std::string& text)
+      : Exception("System Error.  Code: " + std::to_string(error_code) + ".\r\n" + text),
+        error_code_(error_code) {}
+
+  std::uint32_t ErrorCode() const noexcept { return error_code_; }
+
+ private:
+  std::uint32_t error_code_;
+};
+
 // A COM call that returned a failure result; ErrorCode is that result (an HRESULT).
 class EOleSysError : public EOleError {
  public:

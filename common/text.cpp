@@ -58,4 +58,19 @@ std::string HexUpper(std::uint32_t value, int digits) {
   return out;
 }
 
+std::string EscapeControlCharacters(std::string_view text, bool keep_line_ends) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool line_end = c == '\r' || c == '\n';
+    if ((byte < 0x20 || byte == 0x7F) && c != '\t' && !(keep_line_ends && line_end)) {
+      shown += "\\x" + LowerAscii(HexUpper(byte, 2));
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
 }  // namespace zarn

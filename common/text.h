@@ -21,4 +21,9 @@ std::string FormatMessage(std::string_view format, const std::vector<std::string
 
 std::string HexUpper(std::uint32_t value, int digits);
 
+// The text as a terminal may safely show it: each control character (bytes below 0x20 and 0x7F)
+// other than tab becomes "\x" and two hex digits, so that escape sequences in text from a server
+// or a cabinet cannot rewrite the terminal. With keep_line_ends, CR and LF stay as they are.
+std::string EscapeControlCharacters(std::string_view text, bool keep_line_ends = false);
+
 }  // namespace zarn

@@ -180,6 +180,7 @@ void TFtpClient::Transfer(const std::string& command, TStream& stream, Direction
     data->OnWorkBegin = OnWorkBegin;
     data->OnWork = OnWork;
     data->OnWorkEnd = OnWorkEnd;
+    data->IdleTimeoutMs = IdleTimeoutMs;
     data->Host = socket_.PeerAddress();
     data->Port = passive.port;
     try {

@@ -131,4 +131,9 @@ class EWriteError : public Exception {
   EWriteError() : Exception("Stream write error") {}
 };
 
+class EReadError : public Exception {
+ public:
+  EReadError() : Exception("Stream read error") {}
+};
+
 }  // namespace zarn

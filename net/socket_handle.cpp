@@ -15,6 +15,10 @@ void TSocketHandle::OpenSocket() {
   if (platform::OpenStreamSocket(socket) != 0) throw ENetInvalidSocket();
   handle_ = socket;
   open_ = true;
+  if (platform::SetNonBlocking(handle_) != 0) {
+    CloseHandle();
+    throw ENetInvalidSocket();
+  }
 }
 
 void TSocketHandle::BindLocal(const std::string& ip, int port) {
@@ -36,10 +40,11 @@ void TSocketHandle::SetPeer(const std::string& address, int port) {
   peer_port_ = port;
 }
 
-void TSocketHandle::ConnectPeer() {
+void TSocketHandle::ConnectPeer(int timeout_ms) {
   const platform::SocketAddress peer{TSocketStack::DottedToAddress(peer_address_),
                                      static_cast<std::uint16_t>(peer_port_)};
-  TSocketStack::CheckResult(platform::ConnectSocket(handle_, peer));
+  TSocketStack::CheckResult(
+      platform::ConnectSocket(handle_, peer, timeout_ms == kInfiniteTimeout ? -1 : timeout_ms));
   ReadAddresses(true);
 }
 
@@ -65,31 +70,43 @@ int TSocketHandle::Receive(char* bytes, std::size_t count, std::size_t& received
   return platform::ReceiveBytes(handle_, bytes, count, received);
 }
 
-bool TSocketHandle::ElementaryWait(int timeout_ms) {
-  bool readable = false;
-  TSocketStack::CheckResult(
-      platform::WaitReadable(handle_, timeout_ms == kInfiniteTimeout ? -1 : timeout_ms, readable));
-  TMessagePumpBase::PumpIfDue(!readable, false);
-  return readable;
+bool TSocketHandle::ElementaryWait(Readiness readiness, int timeout_ms) {
+  bool ready = false;
+  const int limit = timeout_ms == kInfiniteTimeout ? -1 : timeout_ms;
+  TSocketStack::CheckResult(readiness == Readiness::kReadable
+                                ? platform::WaitReadable(handle_, limit, ready)
+                                : platform::WaitWritable(handle_, limit, ready));
+  TMessagePumpBase::PumpIfDue(!ready, false);
+  // A handler run by the pump may have closed the socket: whatever the wait found, there is
+  // nothing left to read or write through it.
+  if (!open_) throw ENetConnClosedGracefully();
+  return ready;
 }
 
 bool TSocketHandle::WaitReadable(int timeout_ms) {
+  return Wait(Readiness::kReadable, timeout_ms);
+}
+
+bool TSocketHandle::WaitWritable(int timeout_ms) {
+  return Wait(Readiness::kWritable, timeout_ms);
+}
+
+bool TSocketHandle::Wait(Readiness readiness, int timeout_ms) {
   if (!open_) throw ENetConnClosedGracefully();
   const TMessagePumpBase* pump = TMessagePumpBase::Global();
-  if (pump == nullptr || !pump->Active) return ElementaryWait(timeout_ms);
+  if (pump == nullptr || !pump->Active) return ElementaryWait(readiness, timeout_ms);
   // A zero or negative slice length would spin; one millisecond is the shortest slice.
   const int slice = pump->IdleTimeOut > 0 ? pump->IdleTimeOut : 1;
   if (timeout_ms == kInfiniteTimeout || timeout_ms < 0) {
-    while (!ElementaryWait(slice)) {
-      if (!open_) throw ENetConnClosedGracefully();
+    while (!ElementaryWait(readiness, slice)) {
     }
     return true;
   }
   // A finite wait: the odd remainder first, then whole slices, never longer than the timeout.
   int slices = timeout_ms > slice ? (timeout_ms - 1) / slice : 0;
-  if (ElementaryWait(timeout_ms - slices * slice)) return true;
+  if (ElementaryWait(readiness, timeout_ms - slices * slice)) return true;
   for (; slices > 0; --slices) {
-    if (ElementaryWait(slice)) return true;
+    if (ElementaryWait(readiness, slice)) return true;
   }
   return false;
 }

@@ -16,14 +16,16 @@ class TSocketHandle {
   TSocketHandle(const TSocketHandle&) = delete;
   TSocketHandle& operator=(const TSocketHandle&) = delete;
 
-  // A stream socket of the Internet family; ENetInvalidSocket when none can be had.
+  // A non-blocking stream socket of the Internet family (every wait goes through the waits below);
+  // ENetInvalidSocket when none can be had.
   void OpenSocket();
   // Binds to ip (empty: any address) and port; ENetCouldNotBindSocket when the address is in
   // use, ENetSocketError otherwise. Then reads the local address back.
   void BindLocal(const std::string& ip, int port);
   void SetNoDelay();
-  // Connects to the peer set by SetPeer and reads both addresses back (ENetSocketError).
-  void ConnectPeer();
+  // Connects to the peer set by SetPeer and reads both addresses back (ENetSocketError; 10060 when
+  // the connection is not made within timeout_ms, kInfiniteTimeout leaving that to the system).
+  void ConnectPeer(int timeout_ms);
   void SetPeer(const std::string& address, int port);
 
   // One send or receive call: the error number (0 on success) and the bytes moved.
@@ -31,8 +33,11 @@ class TSocketHandle {
   int Receive(char* bytes, std::size_t count, std::size_t& received);
 
   // Waits for data, a close or an error; timeout in milliseconds or kInfiniteTimeout.
-  // ENetConnClosedGracefully when the socket is not open.
+  // ENetConnClosedGracefully when the socket is not open, also when a window message handled
+  // between slices closed it.
   bool WaitReadable(int timeout_ms);
+  // Waits, the same way, until a send can move bytes again.
+  bool WaitWritable(int timeout_ms);
 
   // Shuts the sending side, closes the socket and resets the addresses (the local ones only when
   // reset_local is true).
@@ -48,7 +53,9 @@ class TSocketHandle {
   int PeerPort() const { return peer_port_; }
 
  private:
-  bool ElementaryWait(int timeout_ms);
+  enum class Readiness { kReadable, kWritable };
+  bool Wait(Readiness readiness, int timeout_ms);
+  bool ElementaryWait(Readiness readiness, int timeout_ms);
   void ReadAddresses(bool peer_too);
 
   platform::SocketId handle_ = platform::kNoSocket;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "net/net_exceptions.h"
 
@@ -26,41 +27,95 @@ void TMemoryStream::Seek(std::int64_t position) {
   position_ = static_cast<std::size_t>(std::max<std::int64_t>(position, 0));
 }
 
-TFileStream::TFileStream(const std::string& path, Mode mode) : path_(path) {
-  file_.reset(std::fopen(path.c_str(), mode == Mode::kCreate ? "w+b" : "rb"));
-  if (!file_) {
+void TMemoryStream::SetSize(std::int64_t size) {
+  const auto bytes = static_cast<std::size_t>(std::max<std::int64_t>(size, 0));
+  if (bytes > limit_) throw ENetLimitExceeded(limit_message_);
+  data_.resize(bytes);
+  position_ = std::min(position_, bytes);
+}
+
+namespace {
+
+// The largest piece one platform call moves.
+constexpr std::size_t kMaxPiece = 1u << 30;
+
+}  // namespace
+
+TFileStream::TFileStream(const std::string& path, Mode mode) {
+  std::uint32_t error = 0;
+  file_ = platform::OpenStreamFile(path,
+                                   mode == Mode::kCreate ? platform::StreamOpen::kStreamCreate
+                                                         : platform::StreamOpen::kStreamRead,
+                                   error);
+  if (file_ == platform::kInvalidFileHandle) {
     if (mode == Mode::kCreate) throw EFCreateError(path);
     throw EFOpenError(path);
   }
 }
 
+TFileStream::~TFileStream() {
+  std::uint32_t error = 0;
+  if (file_ != platform::kInvalidFileHandle) platform::CloseFileHandle(file_, error);
+}
+
 std::size_t TFileStream::Read(char* bytes, std::size_t count) {
-  return std::fread(bytes, 1, count, file_.get());
+  std::size_t done = 0;
+  while (done < count) {
+    const auto piece = static_cast<std::uint32_t>(std::min(count - done, kMaxPiece));
+    std::uint32_t error = 0;
+    const std::uint32_t got = platform::ReadFileHandle(file_, bytes + done, piece, error);
+    if (got == static_cast<std::uint32_t>(-1)) throw EReadError();
+    done += got;
+    if (got < piece) break;
+  }
+  return done;
 }
 
 void TFileStream::Write(const char* bytes, std::size_t count) {
-  if (std::fwrite(bytes, 1, count, file_.get()) != count) throw EWriteError();
+  std::size_t done = 0;
+  while (done < count) {
+    const auto piece = static_cast<std::uint32_t>(std::min(count - done, kMaxPiece));
+    std::uint32_t error = 0;
+    if (platform::WriteFileHandle(file_, bytes + done, piece, error) != piece) throw EWriteError();
+    done += piece;
+  }
+}
+
+std::int64_t TFileStream::SeekTo(std::int64_t distance, platform::SeekOrigin origin) const {
+  std::uint32_t error = 0;
+  const std::int64_t position = platform::SeekFileHandle(file_, distance, origin, error);
+  if (position < 0) throw EReadError();
+  return position;
 }
 
 std::int64_t TFileStream::Size() const {
-  const long here = std::ftell(file_.get());
-  std::fseek(file_.get(), 0, SEEK_END);
-  const long size = std::ftell(file_.get());
-  std::fseek(file_.get(), here, SEEK_SET);
+  const std::int64_t here = SeekTo(0, platform::SeekOrigin::kCurrent);
+  const std::int64_t size = SeekTo(0, platform::SeekOrigin::kEnd);
+  SeekTo(here, platform::SeekOrigin::kBegin);
   return size;
 }
 
-void TFileStream::Close() {
-  std::FILE* file = file_.release();
-  if (file != nullptr && std::fclose(file) != 0) throw EWriteError();
-}
-
 std::int64_t TFileStream::Position() const {
-  return std::ftell(file_.get());
+  return SeekTo(0, platform::SeekOrigin::kCurrent);
 }
 
 void TFileStream::Seek(std::int64_t position) {
-  std::fseek(file_.get(), static_cast<long>(position), SEEK_SET);
+  SeekTo(std::max<std::int64_t>(position, 0), platform::SeekOrigin::kBegin);
+}
+
+void TFileStream::SetSize(std::int64_t size) {
+  size = std::max<std::int64_t>(size, 0);
+  std::uint32_t error = 0;
+  if (!platform::SetFileHandleSize(file_, size, error)) throw EWriteError();
+  if (Position() > size) Seek(size);
+}
+
+void TFileStream::Close() {
+  const platform::FileHandle file = std::exchange(file_, platform::kInvalidFileHandle);
+  std::uint32_t error = 0;
+  if (file != platform::kInvalidFileHandle && !platform::CloseFileHandle(file, error)) {
+    throw EWriteError();
+  }
 }
 
 }  // namespace zarn

@@ -14,7 +14,7 @@ void TTcpClient::Connect() {
     socket_.SetPeer(TSocketStack::ResolveHost(Host), Port);
     if (!UseNagle) socket_.SetNoDelay();
     DoStatus(TNetStatus::statusConnecting, socket_.PeerAddress());
-    socket_.ConnectPeer();
+    socket_.ConnectPeer(IdleLimit());
     DoStatus(TNetStatus::statusConnected);
     if (OnConnected) OnConnected(*this);
   } catch (...) {

@@ -13,19 +13,8 @@ namespace zarn {
 namespace {
 
 constexpr int kErrorShutdown = 10058;
-
-// Closes a progress bracket on every path, so that a failed transfer does not leave the nesting
-// of its work mode open.
-class WorkBracket {
- public:
-  explicit WorkBracket(std::function<void()> end) : end_(std::move(end)) {}
-  ~WorkBracket() { end_(); }
-  WorkBracket(const WorkBracket&) = delete;
-  WorkBracket& operator=(const WorkBracket&) = delete;
-
- private:
-  std::function<void()> end_;
-};
+constexpr int kErrorWouldBlock = 10035;
+constexpr int kErrorTimedOut = 10060;
 
 }  // namespace
 
@@ -62,6 +51,19 @@ void TTcpConnection::ResetState() {
   closed_ = false;
 }
 
+int TTcpConnection::IdleLimit() const {
+  if (IdleTimeoutMs == 0) return kInfiniteTimeout;
+  return static_cast<int>(std::min<std::uint32_t>(IdleTimeoutMs, INT32_MAX));
+}
+
+void TTcpConnection::AwaitServer(bool for_writing) {
+  const int limit = IdleLimit();
+  if (for_writing ? socket_.WaitWritable(limit) : socket_.WaitReadable(limit)) return;
+  // The server has gone silent: whatever it might still send would answer a step that is over.
+  CloseConnection();
+  throw ENetSocketError(kErrorTimedOut);
+}
+
 std::size_t TTcpConnection::ReadFromSocket(bool raise, int timeout_ms, char* destination,
                                            std::size_t size, bool into_buffer) {
   CheckClosed(raise, false);
@@ -71,9 +73,16 @@ std::size_t TTcpConnection::ReadFromSocket(bool raise, int timeout_ms, char* des
     destination = scratch_.data();
     size = scratch_.size();
   }
-  if (!socket_.WaitReadable(timeout_ms)) return 0;
   std::size_t count = 0;
-  const int error = socket_.Receive(destination, size, count);
+  int error = kErrorWouldBlock;
+  while (error == kErrorWouldBlock) {
+    if (timeout_ms == kInfiniteTimeout) {
+      AwaitServer(false);
+    } else if (!socket_.WaitReadable(timeout_ms)) {
+      return 0;
+    }
+    error = socket_.Receive(destination, size, count);
+  }
   if (error == 0 && count == 0) closed_ = true;
   if (error == kErrorShutdown) {
     count = 0;
@@ -116,8 +125,23 @@ std::string TTcpConnection::ReadLine(std::string_view terminator, int timeout_ms
 }
 
 std::string TTcpConnection::ReadNonEmptyLine() {
+  ReplyBudget unlimited{static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)};
+  return ReadNonEmptyLine(unlimited);
+}
+
+std::string TTcpConnection::ReadNonEmptyLine(ReplyBudget& budget) {
   for (;;) {
     const std::string line = ReadLine();
+    const std::size_t bytes = line.size() + 1;
+    if (budget.lines == 0 || budget.bytes < bytes) {
+      // A reply that never ends would otherwise grow without bound (or never return).
+      CloseConnection();
+      buffer_.clear();
+      throw ENetLimitExceeded("Reply longer than " + std::to_string(kMaxReplyLines) + " lines or " +
+                              std::to_string(kMaxReplyBytes) + " bytes.");
+    }
+    --budget.lines;
+    budget.bytes -= bytes;
     const std::string_view trimmed = Trim(line);
     if (!trimmed.empty()) return std::string(trimmed);
   }
@@ -125,12 +149,13 @@ std::string TTcpConnection::ReadNonEmptyLine() {
 
 std::int16_t TTcpConnection::ReadReply(TReplyCodes accepted) {
   ReplyLines.clear();
-  ReplyLines.push_back(ReadNonEmptyLine());
+  ReplyBudget budget{kMaxReplyLines, kMaxReplyBytes};
+  ReplyLines.push_back(ReadNonEmptyLine(budget));
   const std::string first = ReplyLines.front();
   if (first.size() > 3 && first[3] == '-') {
     const std::string end_marker = first.substr(0, 3) + " ";
     for (;;) {
-      ReplyLines.push_back(ReadNonEmptyLine());
+      ReplyLines.push_back(ReadNonEmptyLine(budget));
       const std::string& line = ReplyLines.back();
       if (line.size() < 4 || EqualsIgnoringCase(line.substr(0, 4), end_marker)) break;
     }
@@ -142,8 +167,8 @@ std::int16_t TTcpConnection::ReadReply(TReplyCodes accepted) {
   } else if (EqualsIgnoringCase(text.substr(0, 4), "-ERR")) {
     ReplyCode = 0;
   } else {
-    ReplyCode = static_cast<std::int16_t>(
-        ParseInt32(text.substr(0, 3), IntegerForms::DecimalOrHex).value_or(0));
+    ReplyCode =
+        static_cast<std::int16_t>(ParseInt32(text.substr(0, 3), IntegerForms::Decimal).value_or(0));
   }
   return CheckReply(ReplyCode, accepted);
 }
@@ -176,6 +201,11 @@ void TTcpConnection::WriteBytes(const char* bytes, std::size_t count) {
   while (count > 0) {
     std::size_t sent = 0;
     const int error = socket_.Send(bytes, count, sent);
+    if (error == kErrorWouldBlock) {
+      // The server takes nothing just now: wait until it does, or until the idle limit.
+      AwaitServer(true);
+      continue;
+    }
     TMessagePumpBase::PumpIfDue(false, false);
     if (error == 0 && sent == 0) closed_ = true;
     CheckClosed(true, false);
@@ -190,35 +220,54 @@ void TTcpConnection::WriteBytes(const char* bytes, std::size_t count) {
   }
 }
 
+template <typename Body>
+void TTcpConnection::InWorkBracket(TWorkMode mode, std::int64_t count_max, Body body) {
+  DoWorkBegin(mode, count_max);
+  try {
+    body();
+  } catch (...) {
+    try {
+      DoWorkEnd(mode);
+    } catch (...) {
+      // The transfer's own failure is the one to report.
+    }
+    throw;
+  }
+  // On success the end event fires here, where a handler's exception reaches the caller.
+  DoWorkEnd(mode);
+}
+
 void TTcpConnection::WriteFromStream(TStream& stream, bool from_start) {
   if (from_start) stream.Seek(0);
   std::int64_t remaining = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
-  DoWorkBegin(TWorkMode::workWrite, remaining);
-  WorkBracket bracket([this] { DoWorkEnd(TWorkMode::workWrite); });
-  const auto chunk_size = static_cast<std::size_t>(std::max(SendBufferSize, 1));
-  std::vector<char> chunk(chunk_size);
-  while (remaining > 0) {
-    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(remaining, chunk_size));
-    const std::size_t got = stream.Read(chunk.data(), wanted);
-    if (got == 0) throw ENetNoDataToRead();
-    WriteBytes(chunk.data(), got);
-    remaining -= static_cast<std::int64_t>(got);
-  }
+  InWorkBracket(TWorkMode::workWrite, remaining, [&] {
+    const auto chunk_size = static_cast<std::size_t>(std::max(SendBufferSize, 1));
+    std::vector<char> chunk(chunk_size);
+    while (remaining > 0) {
+      const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(remaining, chunk_size));
+      const std::size_t got = stream.Read(chunk.data(), wanted);
+      if (got == 0) throw ENetNoDataToRead();
+      WriteBytes(chunk.data(), got);
+      remaining -= static_cast<std::int64_t>(got);
+    }
+  });
 }
 
 void TTcpConnection::ReadToStream(TStream& stream) {
-  DoWorkBegin(TWorkMode::workRead, 0);
-  WorkBracket bracket([this] { DoWorkEnd(TWorkMode::workRead); });
-  if (!buffer_.empty()) {
-    stream.Write(buffer_.data(), buffer_.size());
-    buffer_.clear();
-  }
-  scratch_.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
-  while (socket_.HandleAllocated()) {
-    const std::size_t count =
-        ReadFromSocket(false, kInfiniteTimeout, scratch_.data(), scratch_.size(), false);
-    if (count > 0) stream.Write(scratch_.data(), count);
-  }
+  InWorkBracket(TWorkMode::workRead, 0, [&] {
+    if (!buffer_.empty()) {
+      stream.Write(buffer_.data(), buffer_.size());
+      buffer_.clear();
+    }
+    scratch_.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
+    while (socket_.HandleAllocated()) {
+      const std::size_t count =
+          ReadFromSocket(false, kInfiniteTimeout, scratch_.data(), scratch_.size(), false);
+      if (count > 0) stream.Write(scratch_.data(), count);
+    }
+  });
+  // A reused stream that was longer ends where this transfer's bytes end.
+  if (stream.Position() < stream.Size()) stream.SetSize(stream.Position());
 }
 
 }  // namespace zarn

@@ -26,6 +26,10 @@ class TTcpConnection : public TNetComponent {
   // A reply or text line may hold at most this many bytes before its line end; a longer one
   // closes the connection and raises ENetLimitExceeded.
   static constexpr std::size_t kMaxLineLength = 64 * 1024;
+  // A reply may hold at most this many lines and bytes (blank lines before and inside it
+  // included); a longer one closes the connection and raises ENetLimitExceeded.
+  static constexpr std::size_t kMaxReplyLines = 10000;
+  static constexpr std::size_t kMaxReplyBytes = 4 * 1024 * 1024;
 
   TTcpConnection() = default;
   ~TTcpConnection() override;
@@ -33,7 +37,8 @@ class TTcpConnection : public TNetComponent {
   int RecvBufferSize = 32768;  // the most bytes one receive call reads
   int SendBufferSize = 32768;  // the chunk size of stream sends
   // How long any wait for the server (greeting, replies, data connections, transfers) may pass
-  // without a byte before it raises ENetSocketError 10060 (timed out); 0 waits for ever.
+  // without a byte before it closes the connection and raises ENetSocketError 10060 (timed out);
+  // 0 waits for ever. Each byte that moves starts the limit again.
   std::uint32_t IdleTimeoutMs = 0;
 
   // The last reply: all its lines, its last line and its code.
@@ -55,7 +60,8 @@ class TTcpConnection : public TNetComponent {
 
   // One wait and one receive into destination (size bytes), or into the receive scratch when
   // destination is null; into_buffer appends what arrived to the receive buffer. Returns the byte
-  // count, 0 when the wait timed out or the connection is closed.
+  // count, 0 when the wait timed out or the connection is closed. A wait of kInfiniteTimeout is
+  // bounded by IdleTimeoutMs.
   std::size_t ReadFromSocket(bool raise, int timeout_ms, char* destination, std::size_t size,
                              bool into_buffer);
   // A line up to the terminator (LF when empty; a CR before the LF is dropped too). A read that
@@ -76,7 +82,8 @@ class TTcpConnection : public TNetComponent {
   // Sends the stream from its position (from its start with from_start) to its end in chunks of
   // SendBufferSize.
   void WriteFromStream(TStream& stream, bool from_start);
-  // Copies everything that arrives into the stream until the peer closes the connection.
+  // Copies everything that arrives into the stream until the peer closes the connection, then
+  // cuts the stream at its position.
   void ReadToStream(TStream& stream);
 
   TSocketHandle& Socket() { return socket_; }
@@ -84,10 +91,28 @@ class TTcpConnection : public TNetComponent {
 
  protected:
   void ResetState();
+  // The wait for the server that IdleTimeoutMs bounds, in milliseconds or kInfiniteTimeout.
+  int IdleLimit() const;
 
   TSocketHandle socket_;
 
  private:
+  // Waits until the socket can be read (or written) within the idle limit; when it cannot, closes
+  // the connection and raises ENetSocketError 10060.
+  void AwaitServer(bool for_writing);
+  // What a reply may still read: lines (blank ones included) and bytes (a line end counts one).
+  struct ReplyBudget {
+    std::size_t lines;
+    std::size_t bytes;
+  };
+  // ReadNonEmptyLine that takes each line it reads off the budget; ENetLimitExceeded (closing the
+  // connection) when the budget runs out.
+  std::string ReadNonEmptyLine(ReplyBudget& budget);
+  // Runs body between the work-begin and work-end events of mode; the end event fires on every
+  // path, and an exception of its handler reaches the caller only when body succeeded.
+  template <typename Body>
+  void InWorkBracket(TWorkMode mode, std::int64_t count_max, Body body);
+
   std::string buffer_;
   std::vector<char> scratch_;
   bool closed_ = false;

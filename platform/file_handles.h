@@ -20,6 +20,14 @@ FileHandle OpenFileHandle(std::string_view path, FileAccess access, std::uint32_
 // Creates a file with normal attributes for writing, emptying an existing one. A symbolic link in
 // the last place is not followed: the create fails instead.
 FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error);
+// Opens a file for a byte stream of the program's own: kStreamRead an existing file for reading,
+// kStreamCreate a new or emptied file for reading and writing that no one else may open while it
+// is open. Sizes and positions are 64-bit; the handle is not inherited by child processes, and
+// on POSIX a symbolic link in the last place is not followed (the open fails).
+enum class StreamOpen { kStreamRead, kStreamCreate };
+FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error);
+// Ends the file at size bytes (longer or shorter); the position stays where it was.
+bool SetFileHandleSize(FileHandle file, std::int64_t size, std::uint32_t& error);
 // Each returns the number of bytes moved, or -1 (as unsigned) on failure. A write either moves
 // everything or fails.
 std::uint32_t ReadFileHandle(FileHandle file, void* buffer, std::uint32_t count,

@@ -34,9 +34,14 @@ void StopSocketStack();
 const char* SocketLibraryName();
 
 int OpenStreamSocket(SocketId& socket);
+// Switches the socket to non-blocking calls: a send that finds the send buffer full and a receive
+// that finds nothing report 10035 (would block) instead of waiting.
+int SetNonBlocking(SocketId socket);
 int BindSocket(SocketId socket, const SocketAddress& local);
 int SetNoDelay(SocketId socket);
-int ConnectSocket(SocketId socket, const SocketAddress& peer);
+// Connects to the peer. On a non-blocking socket it waits at most timeout_ms for the connection to
+// be made (10060 when it is not); a negative timeout leaves the limit to the system.
+int ConnectSocket(SocketId socket, const SocketAddress& peer, int timeout_ms = -1);
 int LocalAddress(SocketId socket, SocketAddress& local);
 int PeerAddress(SocketId socket, SocketAddress& peer);
 // Looks a host name up and gives its first IPv4 address.
@@ -45,6 +50,8 @@ int ResolveHostName(const std::string& name, std::uint32_t& address);
 // Waits until the socket is readable (data, a close or an error is pending) or timeout_ms has
 // passed; a negative timeout waits without a time limit.
 int WaitReadable(SocketId socket, int timeout_ms, bool& readable);
+// Waits until a send can move at least one byte (or an error is pending), the same way.
+int WaitWritable(SocketId socket, int timeout_ms, bool& writable);
 // One send or receive call; transferred is the byte count (0 on a receive: the peer closed).
 int SendBytes(SocketId socket, const char* bytes, std::size_t count, std::size_t& transferred);
 int ReceiveBytes(SocketId socket, char* bytes, std::size_t count, std::size_t& transferred);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/date_time.h"
 #include "platform/posix/mszip_folder.h"
 
 namespace zarn::platform {
@@ -130,16 +131,16 @@ void SysCopy(void* source, void* target, size_t bytes) {
   std::memmove(target, source, bytes);
 }
 
-std::uint16_t DosDate(const mscabd_file& file) {
-  return static_cast<std::uint16_t>(((file.date_y - 1980) << 9) |
-                                    (static_cast<unsigned char>(file.date_m) << 5) |
-                                    static_cast<unsigned char>(file.date_d));
-}
-
-std::uint16_t DosTime(const mscabd_file& file) {
-  return static_cast<std::uint16_t>((static_cast<unsigned char>(file.time_h) << 11) |
-                                    (static_cast<unsigned char>(file.time_m) << 5) |
-                                    (static_cast<unsigned char>(file.time_s) >> 1));
+// The file's time as the cabinet stores it (libmspack hands it over unpacked).
+DosDateTime FileDosDateTime(const mscabd_file& file) {
+  CivilDateTime civil;
+  civil.year = file.date_y;
+  civil.month = static_cast<unsigned char>(file.date_m);
+  civil.day = static_cast<unsigned char>(file.date_d);
+  civil.hour = static_cast<unsigned char>(file.time_h);
+  civil.minute = static_cast<unsigned char>(file.time_m);
+  civil.second = static_cast<unsigned char>(file.time_s);
+  return PackDosDateTime(civil).value_or(DosDateTime{});
 }
 
 // The MSZIP folders of a cabinet, inflated with zlib when the cabinet's layout allows; every
@@ -270,8 +271,9 @@ class MspackContext final : public CabinetContext {
       copy.size = static_cast<std::int32_t>(file->length);
       copy.name = file->filename;
       copy.user = user;
-      copy.date = DosDate(*file);
-      copy.time = DosTime(*file);
+      const DosDateTime stamp = FileDosDateTime(*file);
+      copy.date = stamp.date;
+      copy.time = stamp.time;
       copy.attributes = static_cast<std::uint16_t>(file->attribs);
       const std::intptr_t answer = notify(CabinetNotificationType::kCopyFile, &copy);
       if (answer == -1) return Abort();

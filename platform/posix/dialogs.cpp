@@ -34,9 +34,12 @@ bool ReadAnswerLine(std::string& line) {
 
 }  // namespace
 
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+// A terminal has no owner windows: owned makes no difference here.
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags, bool) {
   posix::TerminalView::Get().Clear();
-  posix::WriteStandardError(std::string(caption) + ": " + std::string(text) + "\n");
+  // Texts may carry names from a cabinet or a server: no escape sequence reaches the terminal.
+  posix::WriteStandardError(EscapeControlCharacters(caption) + ": " +
+                            EscapeControlCharacters(text, true) + "\n");
   if ((flags & 0xF) != kMbYesNo) return kIdOk;
 
   const int default_answer = (flags & kMbDefButton2) != 0 ? kIdNo : kIdYes;

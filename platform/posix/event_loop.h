@@ -19,7 +19,8 @@ void PostToWindow(WindowId id, const WindowMessage& message);
 std::intptr_t SendToWindow(WindowId id, const WindowMessage& message);
 
 // Runs on_signal from message dispatch (never inside the signal handler) each time the signal
-// arrives. One handler per signal; a later call replaces it.
+// arrives. One handler per signal; a later call replaces it, and an empty one gives the signal
+// its default disposition back.
 void WatchSignal(int signal_number, std::function<void()> on_signal);
 
 // Watches a descriptor as a source of messages: whenever poll reports one of events() on it, or

@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
+
+#include "platform/posix/windows_error.h"
 
 namespace zarn::platform {
 
@@ -21,10 +22,10 @@ int AwayFromZero(int fd) {
   return moved;
 }
 
-FileHandle Opened(int fd, std::uint32_t& error) {
+FileHandle Opened(int fd, std::string_view path, std::uint32_t& error) {
   if (fd >= 0) fd = AwayFromZero(fd);
   if (fd < 0) {
-    error = static_cast<std::uint32_t>(errno);
+    error = posix::WindowsErrorFromErrno(errno, path);
     return kInvalidFileHandle;
   }
   return fd;
@@ -49,13 +50,31 @@ FileHandle OpenFileHandle(std::string_view path, FileAccess access, std::uint32_
       flags |= O_RDWR;
       break;
   }
-  return Opened(::open(std::string(path).c_str(), flags), error);
+  return Opened(::open(std::string(path).c_str(), flags), path, error);
 }
 
 FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error) {
   return Opened(::open(std::string(path).c_str(),
                        O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666),
+                path, error);
+}
+
+FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error) {
+  const int flags = mode == StreamOpen::kStreamCreate ? O_RDWR | O_CREAT | O_TRUNC : O_RDONLY;
+  return Opened(::open(std::string(path).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0666), path,
                 error);
+}
+
+bool SetFileHandleSize(FileHandle file, std::int64_t size, std::uint32_t& error) {
+  int result;
+  do {
+    result = ::ftruncate(Fd(file), static_cast<off_t>(size));
+  } while (result != 0 && errno == EINTR);
+  if (result != 0) {
+    error = posix::WindowsErrorFromErrno(errno);
+    return false;
+  }
+  return true;
 }
 
 std::uint32_t ReadFileHandle(FileHandle file, void* buffer, std::uint32_t count,
@@ -68,7 +87,7 @@ std::uint32_t ReadFileHandle(FileHandle file, void* buffer, std::uint32_t count,
     const ssize_t n = ::read(Fd(file), bytes + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = static_cast<std::uint32_t>(errno);
+      error = posix::WindowsErrorFromErrno(errno);
       return static_cast<std::uint32_t>(-1);
     }
     if (n == 0) break;
@@ -85,7 +104,7 @@ std::uint32_t WriteFileHandle(FileHandle file, const void* buffer, std::uint32_t
     const ssize_t n = ::write(Fd(file), bytes + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = static_cast<std::uint32_t>(errno);
+      error = posix::WindowsErrorFromErrno(errno);
       return static_cast<std::uint32_t>(-1);
     }
     done += static_cast<std::uint32_t>(n);
@@ -100,7 +119,7 @@ std::int64_t SeekFileHandle(FileHandle file, std::int64_t distance, SeekOrigin o
                                                   : SEEK_CUR;
   const off_t position = ::lseek(Fd(file), static_cast<off_t>(distance), whence);
   if (position < 0) {
-    error = static_cast<std::uint32_t>(errno);
+    error = posix::WindowsErrorFromErrno(errno);
     return -1;
   }
   return position;
@@ -108,14 +127,14 @@ std::int64_t SeekFileHandle(FileHandle file, std::int64_t distance, SeekOrigin o
 
 bool CloseFileHandle(FileHandle file, std::uint32_t& error) {
   if (::close(Fd(file)) != 0) {
-    error = static_cast<std::uint32_t>(errno);
+    error = posix::WindowsErrorFromErrno(errno);
     return false;
   }
   return true;
 }
 
 std::string SystemErrorText(std::uint32_t error) {
-  return std::strerror(static_cast<int>(error));
+  return posix::WindowsErrorText(error);
 }
 
 }  // namespace zarn::platform

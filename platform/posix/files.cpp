@@ -110,7 +110,7 @@ std::vector<std::string> ListPlainFiles(std::string_view folder) {
 bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error) {
   const int fd = ::open(std::string(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) {
-    error = static_cast<std::uint32_t>(errno);
+    error = posix::WindowsErrorFromErrno(errno, path);
     return false;
   }
   std::size_t done = 0;
@@ -118,14 +118,14 @@ bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uin
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      error = static_cast<std::uint32_t>(errno);
+      error = posix::WindowsErrorFromErrno(errno);
       ::close(fd);
       return false;
     }
     done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) {
-    error = static_cast<std::uint32_t>(errno);
+    error = posix::WindowsErrorFromErrno(errno);
     return false;
   }
   return true;

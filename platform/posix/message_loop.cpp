@@ -79,9 +79,17 @@ class Loop {
   }
 
   void Watch(int signal_number, std::function<void()> handler) {
+    struct sigaction action{};
+    if (!handler) {
+      // No handler: the signal does what it does by default again (ends the program).
+      signal_handlers_.erase(signal_number);
+      action.sa_handler = SIG_DFL;
+      sigemptyset(&action.sa_mask);
+      sigaction(signal_number, &action, nullptr);
+      return;
+    }
     EnsureSignalPipe();
     signal_handlers_[signal_number] = std::move(handler);
-    struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -202,8 +210,12 @@ class Loop {
     ssize_t n;
     while ((n = ::read(g_signal_pipe[0], buffer, sizeof buffer)) > 0) {
       for (ssize_t i = 0; i < n; ++i) {
+        // A signal caught after its handler was removed finds none and is dropped. The handler
+        // is copied, since it may replace or remove itself.
         const auto it = signal_handlers_.find(buffer[i]);
-        if (it != signal_handlers_.end()) it->second();
+        if (it == signal_handlers_.end()) continue;
+        const std::function<void()> handler = it->second;
+        handler();
       }
     }
   }

@@ -165,8 +165,9 @@ std::size_t Align4(std::size_t offset) {
 }
 
 // Parses the block at `offset` of `resource`, which ends by `limit`; returns the end of it.
+// in_strings tells that the block lies under "StringFileInfo".
 std::size_t ParseBlock(Bytes resource, std::size_t offset, std::size_t limit, std::size_t depth,
-                       VersionBlock& block) {
+                       bool in_strings, VersionBlock& block) {
   if (depth > kMaxDepth) throw Malformed{};
   const std::uint16_t length = U16(resource, offset);
   const std::uint16_t value_length = U16(resource, offset + 2);
@@ -181,6 +182,16 @@ std::size_t ParseBlock(Bytes resource, std::size_t offset, std::size_t limit, st
   block.key = AnsiFromUtf16(Slice(own, at, key_end - at));
   at = Align4(key_end + 2);
 
+  if (depth == 1) in_strings = EqualsIgnoringCase(block.key, "StringFileInfo");
+  if (in_strings && depth == 3) {
+    // A value of a string table is text, whatever its type field says (some tools store 0,
+    // binary): the version functions decide by where the value sits, and so does this reader.
+    // It runs to its first NUL or the block's end; a string has no blocks inside it.
+    std::size_t text_end = at;
+    while (value_length > 0 && text_end + 2 <= end && U16(own, text_end) != 0) text_end += 2;
+    if (text_end > at) block.value = AnsiFromUtf16(Slice(own, at, text_end - at));
+    return end;
+  }
   if (value_length > 0 && at < end) {
     const std::size_t value_bytes = type == 1 ? std::size_t{value_length} * 2 : value_length;
     const Bytes value = Slice(own, at, std::min(value_bytes, end - at));
@@ -194,7 +205,7 @@ std::size_t ParseBlock(Bytes resource, std::size_t offset, std::size_t limit, st
   }
   while (at + 6 <= end) {
     VersionBlock child;
-    at = Align4(ParseBlock(resource, at, end, depth + 1, child));
+    at = Align4(ParseBlock(resource, at, end, depth + 1, in_strings, child));
     block.children.push_back(std::move(child));
   }
   return end;
@@ -214,7 +225,7 @@ std::optional<std::span<const std::uint8_t>> FindVersionResource(
 std::optional<VersionBlock> ParseVersionBlocks(std::span<const std::uint8_t> resource) {
   try {
     VersionBlock root;
-    ParseBlock(resource, 0, resource.size(), 0, root);
+    ParseBlock(resource, 0, resource.size(), 0, false, root);
     if (root.key != "VS_VERSION_INFO") return std::nullopt;
     return root;
   } catch (const Malformed&) {

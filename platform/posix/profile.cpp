@@ -1,36 +1,43 @@
-// The private-profile reader on POSIX: the file is read whole on every call, and parsed again
-// only when its bytes differ from the last file parsed. The update pass looks up every key of its
-// manifest, so parsing on each look-up would make a large manifest cost time that grows with the
-// square of its size.
+// The private-profile reader on POSIX: the file is read whole and parsed once per version of it
+// (path, size and modification time), since the run looks up several values for each of up to
+// thousands of keys.
 #include "platform/profile.h"
 
-#include <algorithm>
-#include <fstream>
-#include <optional>
-
 #include "platform/posix/ini_document.h"
+#include "platform/posix/regular_file.h"
 
 namespace zarn::platform {
 
 namespace {
 
-// An unreadable or missing file reads as an empty one: every look-up gives the default. The
-// document stays valid until the next call.
+// Larger manifests are refused as unreadable.
+constexpr std::int64_t kLargestProfile = 64 * 1024 * 1024;
+
+// The document of the file last read, kept while the file stays the same. Main thread only.
+struct CachedDocument {
+  std::string path;
+  posix::FileVersionStamp stamp;
+  IniDocument document = IniDocument::Parse({});
+  bool valid = false;
+};
+
+// An unreadable, missing, non-regular or too large file reads as an empty one: every look-up gives
+// the default.
 const IniDocument& LoadDocument(std::string_view path) {
-  static std::string parsed_bytes;
-  static std::optional<IniDocument> parsed;
-  std::string bytes;
-  if (std::ifstream file{std::string(path), std::ios::binary | std::ios::ate}) {
-    bytes.resize(static_cast<std::size_t>(std::max<std::streamoff>(file.tellg(), 0)));
-    file.seekg(0);
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
-  }
-  if (!parsed || bytes != parsed_bytes) {
-    parsed = IniDocument::Parse(bytes);
-    parsed_bytes = std::move(bytes);
-  }
-  return *parsed;
+  static CachedDocument cache;
+  static const IniDocument empty = IniDocument::Parse({});
+  const auto stamp = posix::RegularFileStamp(path);
+  if (!stamp) return empty;
+  if (cache.valid && cache.path == path && cache.stamp == *stamp) return cache.document;
+  cache.valid = false;
+  posix::FileVersionStamp read_stamp;
+  const auto bytes = posix::ReadRegularFile(path, kLargestProfile, &read_stamp);
+  if (!bytes) return empty;
+  cache.document = IniDocument::Parse(*bytes);
+  cache.path = std::string(path);
+  cache.stamp = read_stamp;
+  cache.valid = true;
+  return cache.document;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/sockets.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -152,6 +153,26 @@ int Fd(SocketId socket) {
   return static_cast<int>(socket);
 }
 
+int WaitFor(SocketId socket, short events, int timeout_ms, bool& ready) {
+  // A signal (the terminal's interrupt, which the message loop turns into a close request) must
+  // not end the wait early: the wait goes on for the time that is left.
+  const std::int64_t deadline = NowMs() + (timeout_ms < 0 ? 0 : timeout_ms);
+  pollfd entry{Fd(socket), events, 0};
+  for (;;) {
+    int wait = -1;
+    if (timeout_ms >= 0) {
+      const std::int64_t left = deadline - NowMs();
+      wait = left > 0 ? static_cast<int>(left) : 0;
+    }
+    const int result = ::poll(&entry, 1, wait);
+    if (result >= 0) {
+      ready = result == 1;
+      return 0;
+    }
+    if (errno != EINTR) return LastError();
+  }
+}
+
 }  // namespace
 
 // The BSD socket calls need no start-up.
@@ -184,13 +205,27 @@ int SetNoDelay(SocketId socket) {
   return 0;
 }
 
-int ConnectSocket(SocketId socket, const SocketAddress& peer) {
+int SetNonBlocking(SocketId socket) {
+  const int flags = ::fcntl(Fd(socket), F_GETFL);
+  if (flags < 0 || ::fcntl(Fd(socket), F_SETFL, flags | O_NONBLOCK) != 0) return LastError();
+  return 0;
+}
+
+int ConnectSocket(SocketId socket, const SocketAddress& peer, int timeout_ms) {
   const sockaddr_in address = ToSockaddr(peer);
-  int result;
-  do {
-    result = ::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  } while (result != 0 && errno == EINTR);
-  return result == 0 ? 0 : LastError();
+  if (::connect(Fd(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    return 0;
+  }
+  // An interrupted connect goes on in the background, like one in progress on a non-blocking
+  // socket: its end is awaited, and its result read from the socket.
+  if (errno != EINPROGRESS && errno != EINTR) return LastError();
+  bool done = false;
+  if (const int error = WaitFor(socket, POLLOUT, timeout_ms, done); error != 0) return error;
+  if (!done) return 10060;
+  int result = 0;
+  socklen_t length = sizeof result;
+  if (::getsockopt(Fd(socket), SOL_SOCKET, SO_ERROR, &result, &length) != 0) return LastError();
+  return result == 0 ? 0 : SocketErrorFromErrno(result);
 }
 
 int LocalAddress(SocketId socket, SocketAddress& local) {
@@ -226,23 +261,11 @@ int ResolveHostName(const std::string& name, std::uint32_t& address) {
 }
 
 int WaitReadable(SocketId socket, int timeout_ms, bool& readable) {
-  // A signal (the terminal's interrupt, which the message loop turns into a close request) must
-  // not end the wait early: the wait goes on for the time that is left.
-  const std::int64_t deadline = NowMs() + (timeout_ms < 0 ? 0 : timeout_ms);
-  pollfd entry{Fd(socket), POLLIN, 0};
-  for (;;) {
-    int wait = -1;
-    if (timeout_ms >= 0) {
-      const std::int64_t left = deadline - NowMs();
-      wait = left > 0 ? static_cast<int>(left) : 0;
-    }
-    const int result = ::poll(&entry, 1, wait);
-    if (result >= 0) {
-      readable = result == 1;
-      return 0;
-    }
-    if (errno != EINTR) return LastError();
-  }
+  return WaitFor(socket, POLLIN, timeout_ms, readable);
+}
+
+int WaitWritable(SocketId socket, int timeout_ms, bool& writable) {
+  return WaitFor(socket, POLLOUT, timeout_ms, writable);
 }
 
 int SendBytes(SocketId socket, const char* bytes, std::size_t count, std::size_t& transferred) {

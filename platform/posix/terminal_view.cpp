@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "common/text.h"
+
 namespace zarn::platform::posix {
 
 void WriteStandardError(std::string_view text) {
@@ -44,7 +46,8 @@ void TerminalView::SetWindowShown(bool shown) {
 }
 
 void TerminalView::SetStatus(std::string_view text) {
-  status_ = text;
+  // The status line may carry a server's reply text; the log keeps it as received.
+  status_ = EscapeControlCharacters(text);
   Redraw();
 }
 

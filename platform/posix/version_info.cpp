@@ -3,13 +3,12 @@
 // other files are read as Windows executables and answer from their version resource.
 #include "platform/version_info.h"
 
-#include <fstream>
 #include <initializer_list>
-#include <iterator>
 #include <utility>
 
 #include "platform/files.h"
 #include "platform/posix/pe_version_resource.h"
+#include "platform/posix/regular_file.h"
 #include "zarn_version.h"
 
 namespace zarn::platform {
@@ -67,18 +66,18 @@ class ResourceVersionInfo final : public VersionInfo {
 };
 
 // Executables larger than this are not read whole to find their version.
-constexpr std::streamoff kLargestImage = 256 * 1024 * 1024;
+constexpr std::int64_t kLargestImage = 256 * 1024 * 1024;
 
 }  // namespace
 
 std::unique_ptr<VersionInfo> VersionInfo::Load(std::string_view path) {
   if (path == ExecutablePath()) return std::make_unique<ResourceVersionInfo>(OwnVersionTree());
-  std::ifstream file{std::string(path), std::ios::binary | std::ios::ate};
-  if (!file || file.tellg() > kLargestImage) return nullptr;
-  file.seekg(0);
-  const std::vector<std::uint8_t> image{std::istreambuf_iterator<char>(file),
-                                        std::istreambuf_iterator<char>()};
-  const auto resource = FindVersionResource(image);
+  // Only a regular file is read: a device (/dev/zero) or a FIFO named in a manifest is no
+  // executable, and reading it could grow memory without end or block.
+  const auto bytes = posix::ReadRegularFile(path, kLargestImage);
+  if (!bytes) return nullptr;
+  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
+  const auto resource = FindVersionResource({data, bytes->size()});
   if (!resource) return nullptr;
   auto root = ParseVersionBlocks(*resource);
   if (!root) return nullptr;

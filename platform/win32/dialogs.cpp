@@ -8,10 +8,11 @@
 
 namespace zarn::platform {
 
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags,
+                   bool owned) {
   const std::string body(text);
   const std::string title(caption);
-  HWND owner = (flags & MB_TASKMODAL) != 0 ? nullptr : win32::CurrentMainWindow();
+  HWND owner = owned && (flags & MB_TASKMODAL) == 0 ? win32::CurrentMainWindow() : nullptr;
   return MessageBoxA(owner, body.c_str(), title.c_str(), flags);
 }
 

@@ -46,6 +46,31 @@ FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error) {
       error);
 }
 
+FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error) {
+  // No security attributes: the handle is not inherited by child processes.
+  const bool create = mode == StreamOpen::kStreamCreate;
+  return Opened(
+      CreateFileA(std::string(path).c_str(), create ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                  create ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+      error);
+}
+
+bool SetFileHandleSize(FileHandle file, std::int64_t size, std::uint32_t& error) {
+  LARGE_INTEGER zero{};
+  LARGE_INTEGER here;
+  LARGE_INTEGER end;
+  end.QuadPart = size;
+  if (!SetFilePointerEx(AsHandle(file), zero, &here, FILE_CURRENT) ||
+      !SetFilePointerEx(AsHandle(file), end, nullptr, FILE_BEGIN) ||
+      !SetEndOfFile(AsHandle(file)) ||
+      !SetFilePointerEx(AsHandle(file), here, nullptr, FILE_BEGIN)) {
+    error = GetLastError();
+    return false;
+  }
+  return true;
+}
+
 std::uint32_t ReadFileHandle(FileHandle file, void* buffer, std::uint32_t count,
                              std::uint32_t& error) {
   // Reads until the count is met or the file ends: a short read means the end of the file to

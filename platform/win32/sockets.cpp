@@ -28,6 +28,8 @@ struct Winsock {
   SOCKET(WINAPI* socket)(int, int, int) = nullptr;
   int(WINAPI* bind)(SOCKET, const sockaddr*, int) = nullptr;
   int(WINAPI* setsockopt)(SOCKET, int, int, const char*, int) = nullptr;
+  int(WINAPI* getsockopt)(SOCKET, int, int, char*, int*) = nullptr;
+  int(WINAPI* ioctlsocket)(SOCKET, long, u_long*) = nullptr;
   int(WINAPI* connect)(SOCKET, const sockaddr*, int) = nullptr;
   int(WINAPI* getsockname)(SOCKET, sockaddr*, int*) = nullptr;
   int(WINAPI* getpeername)(SOCKET, sockaddr*, int*) = nullptr;
@@ -69,6 +71,8 @@ bool LookUpAll(HMODULE library, Winsock& api) {
   Look(library, "socket", api.socket);
   Look(library, "bind", api.bind);
   Look(library, "setsockopt", api.setsockopt);
+  Look(library, "getsockopt", api.getsockopt);
+  Look(library, "ioctlsocket", api.ioctlsocket);
   Look(library, "connect", api.connect);
   Look(library, "getsockname", api.getsockname);
   Look(library, "getpeername", api.getpeername);
@@ -82,12 +86,15 @@ bool LookUpAll(HMODULE library, Winsock& api) {
   Look(library, "listen", api.listen);
   Look(library, "accept", api.accept);
   return api.startup && api.cleanup && api.last_error && api.socket && api.bind && api.setsockopt &&
-         api.connect && api.getsockname && api.getpeername && api.gethostbyname && api.inet_addr &&
-         api.select && api.send && api.recv && api.shutdown && api.closesocket && api.listen &&
-         api.accept;
+         api.getsockopt && api.ioctlsocket && api.connect && api.getsockname && api.getpeername &&
+         api.gethostbyname && api.inet_addr && api.select && api.send && api.recv && api.shutdown &&
+         api.closesocket && api.listen && api.accept;
 }
 
 constexpr int kNotStarted = 10093;  // WSANOTINITIALISED
+constexpr int kWouldBlock = 10035;  // WSAEWOULDBLOCK
+constexpr int kTimedOut = 10060;    // WSAETIMEDOUT
+constexpr int kRefused = 10061;     // WSAECONNREFUSED
 
 // The entry points, or nullptr while the stack is not started.
 const Winsock* Api() {
@@ -131,6 +138,22 @@ int Checked(Call call) {
   const Winsock* api = Api();
   if (api == nullptr) return kNotStarted;
   return call(*api) == SOCKET_ERROR ? api->last_error() : 0;
+}
+
+// One select on the one socket for the sets given (each set is filled with it); ready is the
+// count select returned. A negative timeout waits without a limit.
+int Select(SocketId socket, int timeout_ms, fd_set* read, fd_set* write, fd_set* failed,
+           int& ready) {
+  for (fd_set* set : {read, write, failed}) {
+    if (set == nullptr) continue;
+    FD_ZERO(set);
+    FD_SET(Handle(socket), set);
+  }
+  const timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+  return Checked([&](const Winsock& api) {
+    ready = api.select(0, read, write, failed, timeout_ms < 0 ? nullptr : &limit);
+    return ready;
+  });
 }
 
 }  // namespace
@@ -191,11 +214,35 @@ int SetNoDelay(SocketId socket) {
   });
 }
 
-int ConnectSocket(SocketId socket, const SocketAddress& peer) {
+int SetNonBlocking(SocketId socket) {
+  u_long on = 1;
+  return Checked([&](const Winsock& api) { return api.ioctlsocket(Handle(socket), FIONBIO, &on); });
+}
+
+int ConnectSocket(SocketId socket, const SocketAddress& peer, int timeout_ms) {
   const sockaddr_in address = ToSockaddr(peer);
-  return Checked([&](const Winsock& api) {
+  const int error = Checked([&](const Winsock& api) {
     return api.connect(Handle(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   });
+  if (error != kWouldBlock) return error;
+  // A non-blocking connect: the socket turns writable when it is made, and lands in the
+  // exception set when it failed, with the reason in its error option.
+  fd_set writable;
+  fd_set failed;
+  int ready = 0;
+  const int wait_error = Select(socket, timeout_ms, nullptr, &writable, &failed, ready);
+  if (wait_error != 0) return wait_error;
+  if (ready == 0) return kTimedOut;
+  // The sets hold the one socket or nothing (FD_ISSET would need the library's own helper).
+  if (failed.fd_count == 0) return 0;
+  int result = 0;
+  int length = sizeof result;
+  const int option_error = Checked([&](const Winsock& api) {
+    return api.getsockopt(Handle(socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&result),
+                          &length);
+  });
+  if (option_error != 0) return option_error;
+  return result != 0 ? result : kRefused;
 }
 
 int LocalAddress(SocketId socket, SocketAddress& local) {
@@ -241,15 +288,17 @@ int ResolveHostName(const std::string& name, std::uint32_t& address) {
 
 int WaitReadable(SocketId socket, int timeout_ms, bool& readable) {
   fd_set set;
-  FD_ZERO(&set);
-  FD_SET(Handle(socket), &set);
-  timeval limit{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
   int ready = 0;
-  const int error = Checked([&](const Winsock& api) {
-    ready = api.select(0, &set, nullptr, nullptr, timeout_ms < 0 ? nullptr : &limit);
-    return ready;
-  });
+  const int error = Select(socket, timeout_ms, &set, nullptr, nullptr, ready);
   if (error == 0) readable = ready > 0;
+  return error;
+}
+
+int WaitWritable(SocketId socket, int timeout_ms, bool& writable) {
+  fd_set set;
+  int ready = 0;
+  const int error = Select(socket, timeout_ms, nullptr, &set, nullptr, ready);
+  if (error == 0) writable = ready > 0;
   return error;
 }
 

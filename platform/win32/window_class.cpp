@@ -2,6 +2,9 @@
 // current main window.
 #include "platform/win32/window_class.h"
 
+#include "common/exception.h"
+#include "platform/file_handles.h"
+
 namespace zarn::platform::win32 {
 
 namespace {
@@ -42,6 +45,11 @@ OwnedWindow::OwnedWindow(const WindowSettings& settings, WindowHandler& handler)
   handle_ = CreateWindowExA(settings.ex_style, settings.class_name, settings.caption.c_str(),
                             settings.style, settings.x, settings.y, settings.width, settings.height,
                             settings.parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  // Going on without a window would leave the program running with nothing to show or close.
+  if (handle_ == nullptr) {
+    const DWORD error = GetLastError();
+    throw EOSError(error, SystemErrorText(error));
+  }
 }
 
 void OwnedWindow::Route() {

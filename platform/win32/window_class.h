@@ -33,7 +33,8 @@ struct WindowSettings {
 class OwnedWindow {
  public:
   OwnedWindow() = default;
-  // Registers the class on first use and creates the window for handler.
+  // Registers the class on first use and creates the window for handler; EOSError with the
+  // system's error when the window cannot be created.
   OwnedWindow(const WindowSettings& settings, WindowHandler& handler);
   // From now on the window's messages go to the handler.
   void Route();

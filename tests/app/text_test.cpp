@@ -19,6 +19,23 @@ TEST(Text, FormatMessageFillsPlaceholdersInOrder) {
   EXPECT_EQ(FormatMessage("%s and %s", {"a"}), "a and %s");
 }
 
+TEST(Text, ControlCharactersAreShownEscaped) {
+  const struct {
+    const char* text;
+    bool keep_line_ends;
+    const char* shown;
+  } cases[] = {
+      {"226 \x1b]0;owned\x07 done", false, "226 \\x1b]0;owned\\x07 done"},
+      {"a\tb\x7f", false, "a\tb\\x7f"},
+      {"one\r\ntwo", false, "one\\x0d\\x0atwo"},
+      {"one\r\ntwo\x1b[2J", true, "one\r\ntwo\\x1b[2J"},
+      {"caf\xe9", false, "caf\xe9"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(EscapeControlCharacters(c.text, c.keep_line_ends), c.shown);
+  }
+}
+
 TEST(DateTime, RoundTripsAcrossTheEpochAndLeapDays) {
   const struct {
     CivilDateTime civil;
@@ -36,6 +53,22 @@ TEST(DateTime, RoundTripsAcrossTheEpochAndLeapDays) {
     EXPECT_EQ(back.month, c.civil.month);
     EXPECT_EQ(back.day, c.civil.day);
     EXPECT_EQ(back.hour, c.civil.hour);
+  }
+}
+
+TEST(DateTime, NegativeValuesCountTheTimeForwardWithinTheirDay) {
+  const struct {
+    double value;
+    int day, hour;
+  } cases[] = {
+      {-1.25, 29, 6},
+      {-1.9999999999, 30, 0},  // 23:59:59.99999 on 29 December rounds to the next midnight
+  };
+  for (const auto& c : cases) {
+    const CivilDateTime civil = DecodeDateTime(c.value);
+    EXPECT_EQ(civil.year, 1899) << c.value;
+    EXPECT_EQ(civil.day, c.day) << c.value;
+    EXPECT_EQ(civil.hour, c.hour) << c.value;
   }
 }
 

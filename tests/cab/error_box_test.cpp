@@ -54,8 +54,9 @@ TEST_F(ErrorBox, AppearsOnlyWhenTheOperationFailed) {
     std::function<bool()> call;  // true when the operation reported failure
     std::string box;             // expected on standard error, empty for none
   };
-  const std::string bad_handle_box = "Error: " + platform::SystemErrorText(EBADF) + "\n";
-  const std::string bad_seek_box = "Error: " + platform::SystemErrorText(EINVAL) + "\n";
+  // The Windows numbers of a bad handle (6) and an invalid argument (87).
+  const std::string bad_handle_box = "Error: " + platform::SystemErrorText(6) + "\n";
+  const std::string bad_seek_box = "Error: " + platform::SystemErrorText(87) + "\n";
   const std::vector<Case> cases = {
       {"write to a read-only handle",
        [&] { return callbacks_.write(Open(platform::FileAccess::kRead), buffer, 4) == ~0u; },

@@ -68,6 +68,8 @@ TEST(VersionInfo, StringQueriesFollowTheVersionFunctions) {
       {"commas.dll", "\\StringFileInfo\\040904B0\\FileVersion", "4,1,0,5"},
       {"resource_languages.dll", "\\StringFileInfo\\040904B0\\FileVersion", "9.0.0.0"},
       {"resource_languages.dll", "\\StringFileInfo\\040704B0\\FileVersion", std::nullopt},
+      {"binary_strings.dll", "\\StringFileInfo\\040904B0\\FileVersion", "4.1.0.5"},
+      {"binary_strings.dll", "\\StringFileInfo\\040904B0\\CompanyName", "Brenicsoft"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + " " + c.query);

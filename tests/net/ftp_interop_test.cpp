@@ -8,6 +8,7 @@
 
 #include "net/ftp_client.h"
 #include "net/streams.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn::test {
 namespace {
@@ -56,11 +57,10 @@ TEST(FtpInterop, AnonymousUpdatePass) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"z4up.ini", "zarn4.cab"}));
 
-  // Named after the port: the runs against the two servers may go on side by side.
-  const std::string local = "ftp_interop_" + std::string(port) + ".cab";
+  const test::TempDir scratch;
+  const std::string local = scratch.PathOf("zarn4.cab");
   ftp.Get("zarn4.cab", local, true);
   EXPECT_TRUE(ReadFile(local) == DownloadBytes()) << "downloaded bytes differ";
-  std::remove(local.c_str());
 
   ftp.ChangeDirUp();
   ftp.ChangeDirUp();

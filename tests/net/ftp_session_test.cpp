@@ -5,6 +5,8 @@
 #include "net/net_exceptions.h"
 #include "net/streams.h"
 #include "tests/net/ftp_session_harness.h"
+#include "tests/support/file_contents.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn::test {
 namespace {
@@ -227,6 +229,104 @@ std::vector<SessionCase> SessionCases() {
                    connect_quit,
                    "limit: Line longer than 65536 bytes.",
                    ""});
+  const std::string reply_limit = "limit: Reply longer than 10000 lines or 4194304 bytes.";
+  std::string flood = "220-Welcome\r\n";
+  std::string blank_flood = flood;
+  for (int i = 0; i < 10000; ++i) {
+    flood += "220-x\r\n";
+    blank_flood += " \r\n";
+  }
+  cases.push_back({"a multi-line reply that never ends is cut off",
+                   {Send(flood)},
+                   connect_quit,
+                   reply_limit,
+                   ""});
+  cases.push_back({"blank lines count towards the reply's limit",
+                   {Send(blank_flood)},
+                   connect_quit,
+                   reply_limit,
+                   ""});
+  cases.push_back({"a reply line split across two sends is one line",
+                   Script({{Send("22"), Pause(100), Send("0 Ready.\r\n")}, AnonymousLogin()}),
+                   connect_quit, "ok", Login() + "Quit\r\n"});
+  cases.push_back({"a download into a longer stream leaves it ending with the download",
+                   Script({Greeting(), AnonymousLogin(), Download("new")}),
+                   [](TFtpClient& ftp) {
+                     ftp.Connect(true);
+                     TMemoryStream data;
+                     data.Write("old and longer", 14);
+                     data.Seek(0);
+                     ftp.Get("a.cab", data);
+                     EXPECT_EQ(data.Bytes(), "new");
+                     ftp.Quit();
+                   },
+                   "ok", Login() + "PASV\r\nretr a.cab\r\nQuit\r\n"});
+  const auto throwing_work_end = [](TFtpClient& ftp) {
+    ftp.OnWorkEnd = [](TNetComponent&, TWorkMode) { throw Exception("progress handler failed"); };
+    ftp.Connect(true);
+    TMemoryStream data;
+    ftp.Get("a.cab", data);
+  };
+  cases.push_back({"a progress-end handler's exception reaches the caller",
+                   Script({Greeting(), AnonymousLogin(), Download("x")}), throwing_work_end,
+                   "other: progress handler failed", Login() + "PASV\r\nretr a.cab\r\n"});
+  cases.push_back({"a failed transfer reports its own failure, not the handler's",
+                   Script({Greeting(),
+                           AnonymousLogin(),
+                           {ReadLine(), Passive(), ReadLine(), AcceptData(), Send("150 Ok.\r\n"),
+                            SendData("x"), Pause(1000)}}),
+                   [&](TFtpClient& ftp) {
+                     ftp.IdleTimeoutMs = 200;
+                     throwing_work_end(ftp);
+                   },
+                   "socket 10060: Socket Error # 10060\r\nConnection timed out.",
+                   Login() + "PASV\r\nretr a.cab\r\n"});
+  const int closed_port = ScriptedFtpServer::UnusedPort();
+  cases.push_back(
+      {"a PASV port where nothing listens fails the transfer and leaves its reply unread",
+       Script({Greeting(), AnonymousLogin(),
+               Answer("227 Entering Passive Mode (127,0,0,1," + std::to_string(closed_port / 256) +
+                      "," + std::to_string(closed_port % 256) + ")\r\n"),
+               Answer("425 No data connection.\r\n")}),
+       [](TFtpClient& ftp) {
+         ftp.Connect(true);
+         TMemoryStream data;
+         EXPECT_EQ(DescribeOutcome([&] { ftp.Get("a.cab", data); }),
+                   "socket 10061: Socket Error # 10061\r\nConnection refused.");
+         ftp.ChangeDir("next");
+       },
+       "reply 425: 425 No data connection.", Login() + "PASV\r\nretr a.cab\r\nCWD next\r\n"});
+  cases.push_back({"a server that closes the data connection in mid-upload fails the upload",
+                   Script({Greeting(),
+                           AnonymousLogin(),
+                           {ReadLine(), Passive(), ReadLine(), AcceptData(), Send("150 Ok.\r\n"),
+                            CloseData(), Send("426 Closed.\r\n")}}),
+                   [](TFtpClient& ftp) {
+                     ftp.Connect(true);
+                     TMemoryStream report;
+                     const std::string bytes(32 * 1024 * 1024, 'r');
+                     report.Write(bytes.data(), bytes.size());
+                     report.Seek(0);
+                     try {
+                       ftp.Put(report, "report.txt");
+                       ADD_FAILURE() << "an upload into a closed connection succeeded";
+                     } catch (const ENetSocketError& e) {
+                       EXPECT_TRUE(e.ErrorCode() == 10053 || e.ErrorCode() == 10054)
+                           << e.ErrorCode();
+                     }
+                   },
+                   "ok", Login() + "PASV\r\nSTOR report.txt\r\n"});
+  cases.push_back({"a stream that yields nothing before its end fails the upload",
+                   Script({Greeting(), AnonymousLogin(), Upload()}),
+                   [](TFtpClient& ftp) {
+                     ftp.Connect(true);
+                     // A stream whose size promises bytes that its reads never give.
+                     struct Hollow : TMemoryStream {
+                       std::int64_t Size() const override { return 10; }
+                     } report;
+                     ftp.Put(report, "report.txt");
+                   },
+                   "net: No data to read.", Login() + "PASV\r\nSTOR report.txt\r\n"});
   return cases;
 }
 
@@ -445,22 +545,19 @@ TEST(FtpSession, ServerCloseIsNotSeenUntilAReadOrSend) {
 }
 
 TEST(FtpSession, GetOntoAnExistingFileWithoutOverwriteSendsNothing) {
-  const std::string path = std::string(ZARN_BINARY_DIR) + "/ftp_get_existing.tmp";
-  {
-    TFileStream file(path, TFileStream::Mode::kCreate);
-    file.Write("old", 3);
-  }
+  const TempDir scratch;
+  const std::string path = scratch.Write("ftp_get_existing.tmp", "old");
   const auto result = RunSession(Script({Greeting(), AnonymousLogin()}), [&](TFtpClient& ftp) {
     ftp.Connect(true);
     ftp.Get("z4up.ini", path, false);
   });
   EXPECT_EQ(result.outcome, "net: Destination file already exists.");
   EXPECT_EQ(result.transcript, Login());
-  std::remove(path.c_str());
 }
 
 TEST(FtpSession, GetIntoALocalFileKeepsTheBytes) {
-  const std::string path = std::string(ZARN_BINARY_DIR) + "/ftp_get_file.tmp";
+  const TempDir scratch;
+  const std::string path = scratch.PathOf("ftp_get_file.tmp");
   std::string bytes;
   for (int i = 0; i < 70000; ++i) bytes += static_cast<char>(i * 7);
   const auto result =
@@ -474,7 +571,20 @@ TEST(FtpSession, GetIntoALocalFileKeepsTheBytes) {
   std::string got(static_cast<std::size_t>(file.Size()), '\0');
   file.Read(got.data(), got.size());
   EXPECT_EQ(got, bytes);
-  std::remove(path.c_str());
+}
+
+TEST(FtpSession, AFailedGetLeavesThePartialFile) {
+  const TempDir scratch;
+  const std::string path = scratch.PathOf("zarn4.cab");
+  const auto result =
+      RunSession(Script({Greeting(), AnonymousLogin(),
+                         Download("part", {Send("451 Transfer aborted: local error.\r\n")})}),
+                 [&](TFtpClient& ftp) {
+                   ftp.Connect(true);
+                   ftp.Get("zarn4.cab", path, true);
+                 });
+  EXPECT_EQ(result.outcome, "reply 451: 451 Transfer aborted: local error.");
+  EXPECT_EQ(ReadWholeFile(path), "part");
 }
 
 }  // namespace

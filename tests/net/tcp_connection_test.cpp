@@ -30,6 +30,7 @@ TEST(TcpConnection, RepliesOfEveryShape) {
       {"+ok in any case is 1", "+ok ready\r\n", {"+ok ready"}, 1},
       {"-ERR is 0", "-ERR nope\r\n", {"-ERR nope"}, 0},
       {"no digits is 0", "abc text\r\n", {"abc text"}, 0},
+      {"a hexadecimal code is 0", "$E6 ok\r\n", {"$E6 ok"}, 0},
       {"blank lines before a reply are skipped", "\r\n   \r\n\t\r\n250 ok\r\n", {"250 ok"}, 250},
       {"bare LF ends a line", "250 lf\n", {"250 lf"}, 250},
       {"lone CR does not end a line", "250 cr\r250 next\r\n", {"250 cr\r250 next"}, 250},

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "net/ftp_client.h"
 #include "net/net_exceptions.h"
 #include "net/streams.h"
@@ -24,7 +25,8 @@ constexpr const char* kHelp =
     "\n"
     "URL is ftp://[user[:password]@]host[:port]/path; the user is anonymous unless given.\n"
     "For ls the last part of the path may be a pattern (ftp://host/updates/*.*); a URL that\n"
-    "ends in \"/\" lists the whole folder. Transfers are binary and passive.\n"
+    "ends in \"/\" lists the whole folder. Transfers are binary and passive. Control\n"
+    "characters in names and messages from the server are shown as \\xNN.\n"
     "\n"
     "  -v, --verbose   print the connection's status lines on standard error\n"
     "  -h, --help      show this text\n"
@@ -44,7 +46,7 @@ void Open(zarn::TFtpClient& ftp, const FtpUrl& url, bool verbose) {
   ftp.Passive = true;
   if (verbose) {
     ftp.OnStatus = [](zarn::TNetComponent&, zarn::TNetStatus, const std::string& text) {
-      std::fprintf(stderr, "zftp: %s\n", text.c_str());
+      std::fprintf(stderr, "zftp: %s\n", zarn::EscapeControlCharacters(text).c_str());
     };
   }
   ftp.Connect(true);
@@ -71,7 +73,10 @@ int Run(const std::string& command, const std::vector<std::string>& args, bool v
     Open(ftp, *url, verbose);
     std::vector<std::string> names;
     ftp.List(names, url->name, false);
-    for (const auto& name : names) std::printf("%s\n", name.c_str());
+    // Names come from the server: no escape sequence of theirs reaches the terminal.
+    for (const auto& name : names) {
+      std::printf("%s\n", zarn::EscapeControlCharacters(name).c_str());
+    }
   }
   ftp.Quit();
   return kExitOk;
@@ -110,7 +115,7 @@ int main(int argc, char** argv) {
     for (auto at = message.find("\r\n"); at != std::string::npos; at = message.find("\r\n")) {
       message.replace(at, 2, at + 2 < message.size() ? " " : "");
     }
-    std::fprintf(stderr, "zftp: %s\n", message.c_str());
+    std::fprintf(stderr, "zftp: %s\n", zarn::EscapeControlCharacters(message).c_str());
     return kExitFailed;
   }
 }

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "common/exception.h"
 #include "platform/dialogs.h"
 #include "platform/message_loop.h"
 #include "platform/system.h"
 #include "platform/win32/notify_icon_record.h"
+#include "platform/win32/window_class.h"
 #include "platform/win32/windows_api.h"
 #include "platform/window.h"
 
@@ -250,6 +252,27 @@ TEST(Win32Tray, CallbackWindowIsHiddenAndHandsItsMessagesToTheTarget) {
   const Point position = tray->CursorPos();
   EXPECT_EQ(position.x, 120);
   EXPECT_EQ(position.y, 80);
+}
+
+class NoHandler : public win32::WindowHandler {
+ public:
+  virtual ~NoHandler() = default;
+  LRESULT OnMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam) override {
+    return DefWindowProcA(window, message, wparam, lparam);
+  }
+};
+
+TEST(Win32WindowCreation, AFailureRaisesTheSystemError) {
+  NoHandler handler;
+  win32::WindowSettings settings;
+  settings.class_name = "ZarnTestOrphan";
+  settings.style = WS_CHILD;  // a child window needs a parent, and there is none
+  try {
+    win32::OwnedWindow window(settings, handler);
+    FAIL() << "created";
+  } catch (const EOSError& error) {
+    EXPECT_NE(error.ErrorCode(), 0u);
+  }
 }
 
 }  // namespace
