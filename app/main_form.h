@@ -46,7 +46,9 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
     std::function<bool()> hang_up = platform::InternetAutodialHangup;
     // The question before installing and the box of an error that ended the pass.
     std::function<int(std::string_view text, std::string_view caption, std::uint32_t flags)>
-        message_box = platform::ShowMessageBox;
+        message_box = [](std::string_view text, std::string_view caption, std::uint32_t flags) {
+          return platform::ShowMessageBox(text, caption, flags);
+        };
   };
 
   // How a session ended, as the process's exit status: the pass stored its update time

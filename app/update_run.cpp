@@ -123,7 +123,7 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
   RemoveMarked(run.download_list, kDroppedMarker);
   std::erase_if(run.download_list, [this](const std::string& key) {
     if (IsFileInsideProgramFolder(key)) return false;
-    ShowStatus("! Unsafe File Name skipped: " + key);
+    ShowStatus("Skipped " + key + ": not a file inside the program folder");
     return true;
   });
 

@@ -47,7 +47,8 @@ def main():
         os.makedirs(os.path.join(program, "User"))
         shutil.copy(os.path.join(BUILD, "zarn4update"), program)
         open(os.path.join(program, "zarn4.exe"), "w").close()
-        env = dict(os.environ, ZARN4_REGISTRY=os.path.join(work, "registry.db"))
+        env = dict(os.environ, ZARN4_REGISTRY=os.path.join(work, "registry.db"),
+                   XDG_DATA_HOME=os.path.join(work, "data"))
         with rel.serving(release, work) as port:
             subprocess.run([os.path.join(BUILD, "zreg"), "add", rel.SETTINGS_KEY, "/v",
                             "Update Server", "/d", "127.0.0.1:%d" % port, "/f"], env=env,

@@ -52,7 +52,7 @@ void ShowSystemError(std::uint32_t error) {
   std::string text = platform::SystemErrorText(error);
   if (text.size() > kMaxMessageLength) text.resize(kMaxMessageLength);
   // The box has no owner window: it stands on its own, not in front of the hidden main window.
-  platform::ShowMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning, false);
+  platform::ShowUnownedMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning);
 }
 
 }  // namespace zarn::cab_callbacks

@@ -21,9 +21,10 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
 
-// Shows a modal box owned by the main window (by no window with kMbTaskModal, or with owned
-// false); messages keep flowing while it is up.
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags,
-                   bool owned = true);
+// Shows a modal box owned by the main window (by no window with kMbTaskModal); messages keep
+// flowing while it is up.
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags);
+// The same box owned by no window.
+int ShowUnownedMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags);
 
 }  // namespace zarn::platform

@@ -45,14 +45,14 @@ class NoBusRuntime final : public AutomationRuntime {
 
 class BusRuntime final : public AutomationRuntime {
  public:
-  explicit BusRuntime(sd_bus* bus) : bus_(bus) {
+  explicit BusRuntime(sd_bus* bus) : bus_(bus), fd_(sd_bus_get_fd(bus)) {
     posix::WatchDescriptor(
-        sd_bus_get_fd(bus_), [this] { return static_cast<short>(sd_bus_get_events(bus_)); },
+        fd_, [this] { return static_cast<short>(sd_bus_get_events(bus_)); },
         [this] { Process(); });
   }
 
   ~BusRuntime() override {
-    posix::UnwatchDescriptor(sd_bus_get_fd(bus_));
+    if (!bus_lost_) posix::UnwatchDescriptor(fd_);
     RevokeClassObjects();
     objects_.clear();  // the objects go while their server still counts them
     for (auto& [client, slot] : client_watches_) sd_bus_slot_unref(slot);
@@ -105,8 +105,23 @@ class BusRuntime final : public AutomationRuntime {
     std::string client;
   };
 
+  // Serves what the bus has queued. A lost bus (the daemon ended) leaves its descriptor readable
+  // for ever: it is no longer watched, and its clients, who cannot reach their objects again,
+  // release them (which ends a program the bus started).
   void Process() {
-    while (sd_bus_process(bus_, nullptr) > 0) {
+    if (bus_lost_) return;
+    int result = 0;
+    while ((result = sd_bus_process(bus_, nullptr)) > 0) {
+    }
+    if (result < 0 || sd_bus_is_open(bus_) <= 0) {
+      // The library closes the descriptor of a lost bus: the number kept from the start is the
+      // one the loop watches.
+      bus_lost_ = true;
+      posix::UnwatchDescriptor(fd_);
+      auto gone = std::move(objects_);
+      objects_.clear();
+      gone.clear();
+      return;
     }
     sd_bus_flush(bus_);
   }
@@ -232,6 +247,8 @@ class BusRuntime final : public AutomationRuntime {
   bool name_owned_ = false;
   std::vector<AutomationClass> classes_;
   std::map<std::uint64_t, HeldObject> objects_;
+  int fd_;
+  bool bus_lost_ = false;
   std::map<std::string, sd_bus_slot*> client_watches_;
   std::uint64_t last_id_ = 0;
 };

@@ -34,8 +34,7 @@ bool ReadAnswerLine(std::string& line) {
 
 }  // namespace
 
-// A terminal has no owner windows: owned makes no difference here.
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags, bool) {
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
   posix::TerminalView::Get().Clear();
   // Texts may carry names from a cabinet or a server: no escape sequence reaches the terminal.
   posix::WriteStandardError(EscapeControlCharacters(caption) + ": " +
@@ -55,6 +54,11 @@ int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_
     if (answer == "y" || answer == "yes") return kIdYes;
     if (answer == "n" || answer == "no") return kIdNo;
   }
+}
+
+// A terminal has no owner windows: the box is the same.
+int ShowUnownedMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+  return ShowMessageBox(text, caption, flags);
 }
 
 }  // namespace zarn::platform

@@ -8,12 +8,23 @@
 
 namespace zarn::platform {
 
-int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags,
-                   bool owned) {
+namespace {
+
+int Show(HWND owner, std::string_view text, std::string_view caption, std::uint32_t flags) {
   const std::string body(text);
   const std::string title(caption);
-  HWND owner = owned && (flags & MB_TASKMODAL) == 0 ? win32::CurrentMainWindow() : nullptr;
   return MessageBoxA(owner, body.c_str(), title.c_str(), flags);
+}
+
+}  // namespace
+
+int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+  return Show((flags & MB_TASKMODAL) == 0 ? win32::CurrentMainWindow() : nullptr, text, caption,
+              flags);
+}
+
+int ShowUnownedMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
+  return Show(nullptr, text, caption, flags);
 }
 
 }  // namespace zarn::platform

@@ -154,5 +154,17 @@ quit_client
 sleep 1.5
 kill -0 "$user_pid" 2>/dev/null || fail "the program ended with its client"
 kill -TERM "$user_pid"
-wait "$user_pid" || fail "the program ended with status $?"
+# Its pass found no server: it ends with 1.
+status=0
+wait "$user_pid" || status=$?
+[[ $status -eq 1 ]] || fail "the program ended with status $status"
+echo "=== a bus that goes away releases the objects: the program ends instead of spinning"
+start_client
+ask create
+pid=$(owner_pid)
+[[ -n $pid ]] || fail "the program was not started for the last client"
+kill "$bus_pid"
+bus_pid=""
+wait_gone "$pid" || fail "the program still runs after its bus went away"
+quit_client
 echo "PASS"
