@@ -27,6 +27,9 @@ class MessageLoop {
   static void Quit();
   // True once Quit has been called: the application is terminating.
   static bool Terminated();
+  // Forgets an earlier Quit: a quit message still queued is dropped and Terminated is false
+  // again. Only test programs need it, where many cases share one process and its queue.
+  static void ResetQuit();
 };
 
 // A repeating timer on the main thread's queue: the callback runs from message dispatch every

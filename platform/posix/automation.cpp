@@ -47,8 +47,7 @@ class BusRuntime final : public AutomationRuntime {
  public:
   explicit BusRuntime(sd_bus* bus) : bus_(bus), fd_(sd_bus_get_fd(bus)) {
     posix::WatchDescriptor(
-        fd_, [this] { return static_cast<short>(sd_bus_get_events(bus_)); },
-        [this] { Process(); });
+        fd_, [this] { return static_cast<short>(sd_bus_get_events(bus_)); }, [this] { Process(); });
   }
 
   ~BusRuntime() override {
@@ -202,7 +201,7 @@ class BusRuntime final : public AutomationRuntime {
     if (sd_bus_add_match(bus_, &slot, rule.c_str(), ClientChanged, this) < 0) return;
     client_watches_[client] = slot;
     // The client may have gone before the watch was in place.
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // no error: name and message empty
     sd_bus_message* reply = nullptr;
     int has_owner = 1;
     if (sd_bus_call_method(bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus",

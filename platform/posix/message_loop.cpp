@@ -79,7 +79,7 @@ class Loop {
   }
 
   void Watch(int signal_number, std::function<void()> handler) {
-    struct sigaction action{};
+    struct sigaction action {};
     if (!handler) {
       // No handler: the signal does what it does by default again (ends the program).
       signal_handlers_.erase(signal_number);
@@ -306,6 +306,10 @@ void MessageLoop::Quit() {
 
 bool MessageLoop::Terminated() {
   return Loop::Get().terminated;
+}
+
+void MessageLoop::ResetQuit() {
+  Loop::Get().terminated = false;
 }
 
 std::unique_ptr<Timer> Timer::Start(std::uint32_t interval_ms, std::function<void()> callback) {

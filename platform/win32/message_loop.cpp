@@ -102,6 +102,13 @@ void MessageLoop::Run() {
   }
 }
 
+void MessageLoop::ResetQuit() {
+  MSG message{};
+  while (PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  g_terminated = false;
+}
+
 void MessageLoop::Quit() {
   g_terminated = true;
   PostQuitMessage(0);

@@ -37,7 +37,7 @@ int main() {
     std::string command;
     std::string path;
     words >> command >> path;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // no error: name and message empty
     sd_bus_message* reply = nullptr;
     if (command == "create") {
       const char* created = "";
