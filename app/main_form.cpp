@@ -10,6 +10,7 @@
 #include "platform/connection.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/message_loop.h"
 #include "platform/system.h"
 
 namespace zarn {
@@ -182,6 +183,13 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
   if (failure) {
     exit_code_ = kExitFailed;
     parts_.message_box(DescribeFailure(failure), kCaption, platform::kMbIconError);
+  }
+  // A program that COM started for a client stays until that client has reached it: a first call
+  // that arrives after a short pass would otherwise find the program gone. The loop may end
+  // meanwhile (the window closed, or the client came and let go), and the window with it.
+  if (TComServer* server = ComServer(); server != nullptr && server->AwaitingFirstClient()) {
+    server->AwaitFirstClient();
+    if (platform::MessageLoop::Terminated()) return;
   }
   Close();
 }

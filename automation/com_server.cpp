@@ -6,6 +6,8 @@
 #include "automation/registry_entries.h"
 #include "common/exception.h"
 #include "platform/dialogs.h"
+#include "platform/message_loop.h"
+#include "platform/system.h"
 
 namespace zarn {
 
@@ -55,6 +57,7 @@ void TComServer::ObjectCounted(bool created) {
   const bool counted_by_platform = start_mode_ == TStartMode::smAutomation && runtime_;
   if (created) {
     ++object_count_;
+    client_served_ = true;
     if (counted_by_platform) runtime_->AddRefServerProcess();
     return;
   }
@@ -152,6 +155,24 @@ bool TComServer::ConfirmServerClose() {
   return ShowBox(std::string(kCloseWarningText), kCloseWarningCaption,
                  platform::kMbYesNo | platform::kMbIconWarning | platform::kMbDefButton2 |
                      platform::kMbTaskModal) == platform::kIdYes;
+}
+
+bool TComServer::AwaitingFirstClient() const {
+  return start_mode_ == TStartMode::smAutomation && !client_served_ && runtime_ &&
+         runtime_->Published();
+}
+
+// The client's call reaches the program through its message queue, so the wait dispatches.
+void TComServer::AwaitFirstClient(std::uint32_t limit_ms) {
+  const std::uint32_t start = platform::TickCount();
+  while (AwaitingFirstClient() && !platform::MessageLoop::Terminated()) {
+    // Unsigned arithmetic: a wrap of the tick counter in between does not matter.
+    const std::uint32_t elapsed = platform::TickCount() - start;
+    if (elapsed >= limit_ms) return;
+    if (platform::MessageLoop::WaitForMessage(limit_ms - elapsed)) {
+      platform::MessageLoop::ProcessMessages();
+    }
+  }
 }
 
 int TComServer::ShowBox(std::string_view text, std::string_view caption,

@@ -77,6 +77,17 @@ class TComServer {
   // Whether the program may end: asks the user when clients still hold objects.
   bool ConfirmServerClose();
 
+  // How long a program that COM started waits at the end of its pass for the client it was
+  // started for.
+  static constexpr std::uint32_t kFirstClientWaitMs = 30000;
+  // True while a program that COM started publishes its classes and no client has had an object
+  // yet: the client that caused the start may not have reached the program, and ending now
+  // would fail its call.
+  bool AwaitingFirstClient() const;
+  // Dispatches messages until the first client has had an object, the loop was told to end, or
+  // limit_ms has passed; returns at once when no client is awaited.
+  void AwaitFirstClient(std::uint32_t limit_ms = kFirstClientWaitMs);
+
   // Fired when the last object goes; it may change whether the program shuts down.
   std::function<void(bool& shutdown)> OnLastRelease;
   // The server name; empty unless set.
@@ -95,6 +106,8 @@ class TComServer {
   std::atomic<std::int32_t> factory_count_{0};
   bool start_suspended_ = false;
   bool registering_ = false;
+  // Set when the first object is made (or the first lock taken) for a client.
+  bool client_served_ = false;
   std::unique_ptr<platform::TypeLibrary> type_library_;
   std::unique_ptr<platform::AutomationRuntime> runtime_;
   // Newest first, as the factories register themselves.

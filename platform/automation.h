@@ -86,6 +86,9 @@ class AutomationRuntime {
   virtual void RegisterClassObject(const AutomationClass& published, bool suspended) = 0;
   virtual void ResumeClassObjects() = 0;
   virtual void RevokeClassObjects() = 0;
+  // True while clients can reach the published classes (POSIX: the program owns the bus name;
+  // false without a bus, or when another copy owns it).
+  virtual bool Published() const = 0;
   // The platform's count of the server process's references (CoAddRefServerProcess /
   // CoReleaseServerProcess); nullopt where the platform keeps none.
   virtual std::optional<std::uint32_t> AddRefServerProcess() = 0;

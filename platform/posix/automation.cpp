@@ -38,6 +38,7 @@ class NoBusRuntime final : public AutomationRuntime {
   void RegisterClassObject(const AutomationClass&, bool) override {}
   void ResumeClassObjects() override {}
   void RevokeClassObjects() override {}
+  bool Published() const override { return false; }
   std::optional<std::uint32_t> AddRefServerProcess() override { return std::nullopt; }
   std::optional<std::uint32_t> ReleaseServerProcess() override { return std::nullopt; }
   void PostQuit() override { MessageLoop::Quit(); }
@@ -93,6 +94,8 @@ class BusRuntime final : public AutomationRuntime {
     classes_.clear();
     sd_bus_flush(bus_);
   }
+
+  bool Published() const override { return name_owned_ && !bus_lost_; }
 
   std::optional<std::uint32_t> AddRefServerProcess() override { return std::nullopt; }
   std::optional<std::uint32_t> ReleaseServerProcess() override { return std::nullopt; }

@@ -69,6 +69,8 @@ class ComRuntime final : public AutomationRuntime {
     cookies_.clear();
   }
 
+  bool Published() const override { return !cookies_.empty(); }
+
   std::optional<std::uint32_t> AddRefServerProcess() override {
     if (add_ref_ == nullptr) return std::nullopt;
     return add_ref_();

@@ -13,7 +13,9 @@
 #include "automation/z4update.h"
 #include "common/exception.h"
 #include "platform/dialogs.h"
+#include "platform/message_loop.h"
 #include "platform/registry.h"
+#include "platform/system.h"
 #include "tests/support/temp_dir.h"
 
 namespace zarn {
@@ -25,6 +27,7 @@ using platform::RegistryRoot;
 // What the server asked of the platform.
 struct RuntimeLog {
   bool can_suspend = true;
+  bool published = true;                       // false: no bus, or another copy serves the clients
   std::optional<std::uint32_t> process_count;  // nullopt: the platform keeps no count
   std::vector<std::string> calls;
 };
@@ -38,6 +41,7 @@ class FakeRuntime final : public platform::AutomationRuntime {
   }
   void ResumeClassObjects() override { log_.calls.push_back("resume"); }
   void RevokeClassObjects() override {}
+  bool Published() const override { return log_.published; }
   std::optional<std::uint32_t> AddRefServerProcess() override {
     if (log_.process_count) ++*log_.process_count;
     return log_.process_count;
@@ -161,6 +165,54 @@ TEST(AutomationServer, LastReleaseQuitsOnlyAnAutomationStart) {
     }
     EXPECT_EQ(s.server->ObjectCount(), 0) << row.name;
     EXPECT_EQ(log.calls.back() == "quit", row.quits) << row.name;
+  }
+}
+
+// A program that COM started waits for the client it was started for, dispatching messages (the
+// client's call comes through them), until that client has an object; no other start waits.
+TEST(AutomationServer, AnAutomationStartAwaitsItsFirstClient) {
+  enum class Then { kNothing, kClientCalls, kLoopEnds };
+  struct Row {
+    const char* name;
+    const char* mode_switch;
+    bool published, served_before;
+    Then then;  // what happens 200 ms into the wait
+    bool waits_for_limit, served;
+  };
+  const Row rows[] = {
+      {"standalone", "", true, false, Then::kClientCalls, false, false},
+      {"automation, nothing published", "-Embedding", false, false, Then::kClientCalls, false,
+       false},
+      {"automation, client served during the pass", "-Embedding", true, true, Then::kNothing, false,
+       true},
+      {"automation, the client calls", "-Embedding", true, false, Then::kClientCalls, false, true},
+      {"automation, the loop is told to end", "-Embedding", true, false, Then::kLoopEnds, false,
+       false},
+      {"automation, nobody calls", "/Automation", true, false, Then::kNothing, true, false},
+  };
+  constexpr std::uint32_t kLimitMs = 1500;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RuntimeLog log;
+    log.published = row.published;
+    Server s(
+        *row.mode_switch ? std::vector<std::string>{row.mode_switch} : std::vector<std::string>{},
+        log);
+    TComObjectFactory& factory = CreateZ4UpdateFactory(*s.server);
+    ASSERT_TRUE(s.server->StartComServer());
+    std::vector<std::unique_ptr<platform::AutomationObject>> held;
+    if (row.served_before) held.push_back(factory.Published().create());
+    const auto event = platform::Timer::Start(200, [&] {
+      if (row.then == Then::kClientCalls && held.empty())
+        held.push_back(factory.Published().create());
+      if (row.then == Then::kLoopEnds) platform::MessageLoop::Quit();
+    });
+    const std::uint32_t start = platform::TickCount();
+    s.server->AwaitFirstClient(kLimitMs);
+    const std::uint32_t elapsed = platform::TickCount() - start;
+    EXPECT_EQ(elapsed >= kLimitMs, row.waits_for_limit) << elapsed << " ms";
+    EXPECT_EQ(held.empty(), !row.served);
+    platform::MessageLoop::ResetQuit();
   }
 }
 
