@@ -56,6 +56,12 @@ class MainFormTest : public ::testing::Test {
       return host;
     };
     parts.executable_path = [this] { return (dir_.path() / "zarn4update").string(); };
+    // Connected through a LAN, whatever the machine's own network: nothing is ever dialled.
+    parts.connected_state = [] { return platform::ConnectedState{true, platform::kConnectionLan}; };
+    parts.dial = [this](std::uint32_t, platform::WindowId) {
+      ++dials_;
+      return false;
+    };
     return std::make_unique<TfrmZarnUpdate>(parts);
   }
 
@@ -63,6 +69,7 @@ class MainFormTest : public ::testing::Test {
   test::TempDir dir_;
   FakeWindow* window_ = nullptr;
   FakeTrayHost* tray_ = nullptr;
+  int dials_ = 0;
 };
 
 TEST_F(MainFormTest, HeaderLinesFollowModeSwitchAndFolders) {
@@ -260,6 +267,7 @@ TEST_F(MainFormTest, TimerRunsOnceClosesAndSavesTheErrorLogCreatingUser) {
                       "127.0.0.1:" + std::to_string(test::ScriptedFtpServer::UnusedPort()));
   auto form = Create();
   platform::MessageLoop::Run();  // ends when the window closes itself
+  EXPECT_EQ(dials_, 0);
   EXPECT_FALSE(form->startTimer.Enabled());
   EXPECT_TRUE(window_->progress_visible);
   EXPECT_FALSE(window_->busy_cursor);
