@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The program as a user starts it: hidden, it writes its log header, fires its start timer,
-# queries the connection, closes by itself and saves its log in the program folder's "User".
+# queries the connection, closes by itself and saves its log in the program folder's "User"; a
+# log or work folder that cannot be written and an error that escapes the pass are told on
+# standard error.
 set -euo pipefail
 build=$1
 sandbox=$(mktemp -d)
@@ -56,4 +58,20 @@ status=0
 ZARN4_REGISTRY="$sandbox/locked.db" timeout 20 "$locked/zarn4update" </dev/null 2>"$sandbox/stderr3" || status=$?
 (( status == 1 )) || fail "exit code $status for an impossible work folder"
 grep -q "temp_update" "$sandbox/stderr3" || fail "work folder error not reported"
+# 4. An error that escapes the pass (saying goodbye on a connection the server reset) reaches the
+#    user on standard error, and the program ends with 1.
+broken="$sandbox/broken"
+mkdir -p "$broken"
+cp "$build/zarn4update" "$broken/"
+touch "$broken/zarn4.exe"
+python3 "$(dirname "$0")/reset_server.py" "$sandbox/reset.port" &
+reset_server=$!
+trap 'kill $reset_server 2>/dev/null; rm -rf "$sandbox"' EXIT
+for _ in $(seq 100); do [[ -s $sandbox/reset.port ]] && break; sleep 0.05; done
+ZARN4_REGISTRY="$sandbox/broken.db" "$build/zreg" add 'HKCU\Software\Brenicsoft\Zarn4\Config' /v "Update Server" /d "127.0.0.1:$(cat "$sandbox/reset.port")" /f >/dev/null
+status=0
+ZARN4_REGISTRY="$sandbox/broken.db" timeout 20 "$broken/zarn4update" </dev/null 2>"$sandbox/stderr4" || status=$?
+(( status == 1 )) || fail "exit code $status for an error that escaped the pass"
+grep -q "ZARN4 Program Update: Socket Error # 10054" "$sandbox/stderr4" ||
+  fail "escaped error not reported: $(cat "$sandbox/stderr4")"
 echo "ok: startup, header, timer, close and log in ${elapsed_ms} ms"

@@ -2,11 +2,14 @@
 // ever visible, and whether its notification-area icon was there (the shell accepts a change to
 // an icon only while the icon exists). Prints one line per fact and the program's exit code.
 // It can also answer the program's "Confirm" box (pressing its Yes or No button, as a user
-// would) and take one picture of the program's window while its progress bar is part-way.
+// would), leave its error box up for a while before pressing OK, and take one picture of the
+// program's window while its progress bar is part-way.
 //
-//   watch_program [--answer yes|no] [--screenshot FILE.bmp] PROGRAM [PARAMETERS]
+//   watch_program [--answer yes|no] [--error-box HOLD_MS] [--screenshot FILE.bmp] PROGRAM
+//                 [PARAMETERS]
 //   exit status 0 when the program ran and ended in time
 #include <windows.h>
+// The common controls' header needs the base types above.
 #include <commctrl.h>
 
 #include <cstdio>
@@ -19,6 +22,7 @@ namespace {
 
 constexpr DWORD kLimitMs = 120000;
 constexpr DWORD kPollMs = 10;
+constexpr const char* kErrorCaption = "ZARN4 Program Update";
 
 struct Watch {
   DWORD process_id = 0;
@@ -26,6 +30,10 @@ struct Watch {
   bool icon_seen = false;
   int answer = 0;  // IDYES or IDNO to press in the "Confirm" box; 0 leaves it
   bool answered = false;
+  DWORD error_box_hold = 0;  // how long the error box must stay up before OK; 0 leaves it
+  HWND error_box = nullptr;
+  DWORD error_box_seen = 0;  // tick count when it was first seen
+  bool error_box_done = false;
   std::string screenshot;  // where to save the picture of the window; empty for none
   bool pictured = false;
 };
@@ -124,6 +132,17 @@ BOOL CALLBACK LookAtWindow(HWND window, LPARAM context) {
       std::printf("question: %s\n", DialogText(window).c_str());
       watch.answered = PressButton(window, watch.answer);
     }
+    if (watch.error_box_hold != 0 && !watch.error_box_done && std::string(class_name) == "#32770" &&
+        std::string(caption) == kErrorCaption) {
+      if (watch.error_box == nullptr) {
+        watch.error_box = window;
+        watch.error_box_seen = GetTickCount();
+        std::printf("error box: %s\n", DialogText(window).c_str());
+      } else if (GetTickCount() - watch.error_box_seen >= watch.error_box_hold) {
+        std::printf("error box up for: %lu ms\n", GetTickCount() - watch.error_box_seen);
+        watch.error_box_done = PressButton(window, IDOK);
+      }
+    }
     if (!watch.screenshot.empty() && !watch.pictured && ProgressPartWay(window)) {
       watch.pictured = SaveWindowPicture(window, watch.screenshot);
       std::printf("picture: %s\n", watch.pictured ? "saved" : "failed");
@@ -146,6 +165,8 @@ int main(int argc, char** argv) {
     const std::string option = argv[first];
     if (option == "--answer") {
       watch.answer = std::string(argv[first + 1]) == "yes" ? IDYES : IDNO;
+    } else if (option == "--error-box") {
+      watch.error_box_hold = static_cast<DWORD>(std::stoul(argv[first + 1]));
     } else if (option == "--screenshot") {
       watch.screenshot = argv[first + 1];
     } else {
@@ -156,7 +177,9 @@ int main(int argc, char** argv) {
   argv += first - 1;
   argc -= first - 1;
   if (argc < 2 || std::string(argv[1]) == "-h" || std::string(argv[1]) == "--help") {
-    std::printf("usage: watch_program [--answer yes|no] [--screenshot FILE.bmp] PROGRAM [PARAMETERS...]\n");
+    std::printf(
+        "usage: watch_program [--answer yes|no] [--error-box HOLD_MS] [--screenshot FILE.bmp] "
+        "PROGRAM [PARAMETERS...]\n");
     return argc < 2 ? 2 : 0;
   }
   // Built by appending: gcc 12 warns wrongly on a chain of + that starts with a literal.
@@ -181,6 +204,12 @@ int main(int argc, char** argv) {
   bool ended = false;
   while (!ended && GetTickCount() - start < kLimitMs) {
     EnumWindows(LookAtWindow, reinterpret_cast<LPARAM>(&watch));
+    // An error box that goes before it is answered was never seen by the user.
+    if (watch.error_box != nullptr && !watch.error_box_done && !IsWindow(watch.error_box)) {
+      std::printf("error box gone unanswered after: %lu ms\n",
+                  GetTickCount() - watch.error_box_seen);
+      watch.error_box_done = true;
+    }
     ended = WaitForSingleObject(started.hProcess, kPollMs) == WAIT_OBJECT_0;
   }
   if (!ended) {
