@@ -123,8 +123,8 @@ Steps RefusedCabAttempts(const std::string& reply, int attempts) {
 }
 
 #ifndef _WIN32
-// The room of a nearly full disk: the sizes of the files written in a pass that fit in it, and
-// cabinets or unpacked files that do not.
+// The room left on a nearly full disk: enough for the log, the settings and the manifest, not for
+// the rows' cabinet or the file unpacked from it.
 constexpr std::uint64_t kRoom = 1 << 20;
 
 // Cabinet downloads that run out of room: the server offers more than fits, the client breaks
