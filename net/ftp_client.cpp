@@ -181,6 +181,8 @@ void TFtpClient::Transfer(const std::string& command, TStream& stream, Direction
     data->OnWork = OnWork;
     data->OnWorkEnd = OnWorkEnd;
     data->IdleTimeoutMs = IdleTimeoutMs;
+    data->RecvBufferSize = RecvBufferSize;
+    data->SendBufferSize = SendBufferSize;
     data->Host = socket_.PeerAddress();
     data->Port = passive.port;
     try {

@@ -62,7 +62,31 @@ bool Fail(int error_number, std::uint32_t& error) {
   return false;
 }
 
+// Copies inside the kernel, without passing the bytes through this program's memory; false with
+// errno set when it fails. `unsupported` tells that the kernel cannot copy between these two files
+// at all (nothing has moved then), so that the caller reads and writes instead.
+bool CopyInKernel(int from, int to, bool& unsupported) {
+  constexpr std::size_t kPiece = 16 * 1024 * 1024;
+  unsupported = false;
+  bool moved = false;
+  for (;;) {
+    const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, kPiece, 0);
+    if (n == 0) return true;
+    if (n > 0) {
+      moved = true;
+      continue;
+    }
+    if (errno == EINTR) continue;
+    unsupported =
+        !moved && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP);
+    return false;
+  }
+}
+
 bool CopyData(int from, int to) {
+  bool unsupported = false;
+  if (CopyInKernel(from, to, unsupported)) return true;
+  if (!unsupported) return false;
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t n = ::read(from, buffer, sizeof buffer);

@@ -1,6 +1,7 @@
 #include "platform/posix/pe_version_resource.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "common/text.h"
 #include "platform/posix/ansi_text.h"
@@ -50,13 +51,14 @@ const Section& SectionAt(const std::vector<Section>& sections, std::uint32_t add
   throw Malformed{};
 }
 
-// The file bytes at a relative virtual address; they must all lie in one section's raw data.
-Bytes AtAddress(Bytes image, const std::vector<Section>& sections, std::uint32_t address,
-                std::uint32_t length) {
+// Where the bytes at a relative virtual address lie in the file; they must all lie in one
+// section's raw data.
+std::size_t FileOffsetOf(const std::vector<Section>& sections, std::uint32_t address,
+                         std::uint32_t length) {
   const Section& s = SectionAt(sections, address);
   const std::uint32_t into = address - s.virtual_address;
   if (length > s.raw_size - into) throw Malformed{};
-  return Slice(image, std::size_t{s.raw_offset} + into, length);
+  return std::size_t{s.raw_offset} + into;
 }
 
 using Entries = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
@@ -107,15 +109,20 @@ std::uint32_t ChooseLanguage(const Entries& entries) {
   return Choose(entries, kUnitedStatesEnglish);
 }
 
-Bytes FindVersionResourceOrThrow(Bytes image) {
-  if (U16(image, 0) != 0x5A4D) throw Malformed{};  // "MZ"
-  const std::uint32_t pe = U32(image, 0x3C);
-  if (U32(image, pe) != 0x00004550) throw Malformed{};  // "PE\0\0"
+// Finds the version resource through `fetch(offset, length)`, which gives those bytes of the image
+// (valid until the search ends) or raises Malformed. Only the headers, the section table, the
+// resource directory and the resource itself are fetched, never the rest of the image.
+template <typename Fetch>
+Bytes FindVersionResourceOrThrow(const Fetch& fetch) {
+  if (U16(fetch(0, 2), 0) != 0x5A4D) throw Malformed{};  // "MZ"
+  const std::uint32_t pe = U32(fetch(0x3C, 4), 0);
+  if (U32(fetch(pe, 4), 0) != 0x00004550) throw Malformed{};  // "PE\0\0"
   const std::size_t coff = std::size_t{pe} + 4;
-  const std::uint16_t section_count = U16(image, coff + 2);
-  const std::uint16_t optional_size = U16(image, coff + 16);
+  const Bytes file_header = fetch(coff, 20);
+  const std::uint16_t section_count = U16(file_header, 2);
+  const std::uint16_t optional_size = U16(file_header, 16);
   const std::size_t optional = coff + 20;
-  const Bytes header = Slice(image, optional, optional_size);
+  const Bytes header = fetch(optional, optional_size);
   const std::uint16_t magic = U16(header, 0);
   if (magic != kPe32Magic && magic != kPe32PlusMagic) throw Malformed{};
   const std::size_t count_at = magic == kPe32Magic ? 92 : 108;
@@ -126,17 +133,17 @@ Bytes FindVersionResourceOrThrow(Bytes image) {
   if (tree_address == 0 || tree_size == 0) throw Malformed{};
 
   std::vector<Section> sections;
-  const std::size_t table = optional + optional_size;
-  Slice(image, table, std::size_t{section_count} * 40);
+  const Bytes table = fetch(optional + optional_size, std::size_t{section_count} * 40);
   for (std::size_t i = 0; i < section_count; ++i) {
-    const std::size_t at = table + i * 40;
-    sections.push_back({U32(image, at + 12), U32(image, at + 16), U32(image, at + 20)});
+    const std::size_t at = i * 40;
+    sections.push_back({U32(table, at + 12), U32(table, at + 16), U32(table, at + 20)});
   }
 
   // The tree may be declared larger than the data that backs it; only the backed part is read.
   const Section& holder = SectionAt(sections, tree_address);
   const std::uint32_t available = holder.raw_size - (tree_address - holder.virtual_address);
-  const Bytes tree = AtAddress(image, sections, tree_address, std::min(tree_size, available));
+  const std::uint32_t tree_length = std::min(tree_size, available);
+  const Bytes tree = fetch(FileOffsetOf(sections, tree_address, tree_length), tree_length);
 
   const auto type = FindId(DirectoryEntries(tree, 0), kVersionType);
   if (!type) throw Malformed{};
@@ -147,7 +154,7 @@ Bytes FindVersionResourceOrThrow(Bytes image) {
   if ((language & kSubdirectoryBit) != 0) throw Malformed{};
   const std::uint32_t data_rva = U32(tree, language);
   const std::uint32_t data_size = U32(tree, language + 4);
-  return AtAddress(image, sections, data_rva, data_size);
+  return fetch(FileOffsetOf(sections, data_rva, data_size), data_size);
 }
 
 // The text of UTF-16 code units up to the first zero unit (or the end).
@@ -216,7 +223,24 @@ std::size_t ParseBlock(Bytes resource, std::size_t offset, std::size_t limit, st
 std::optional<std::span<const std::uint8_t>> FindVersionResource(
     std::span<const std::uint8_t> image) {
   try {
-    return FindVersionResourceOrThrow(image);
+    return FindVersionResourceOrThrow(
+        [image](std::size_t offset, std::size_t length) { return Slice(image, offset, length); });
+  } catch (const Malformed&) {
+    return std::nullopt;
+  }
+}
+
+std::optional<std::vector<std::uint8_t>> ReadVersionResource(const ImageReader& read) {
+  // The pieces fetched so far; a deque, so that the spans handed out stay where they are.
+  std::deque<std::vector<std::uint8_t>> pieces;
+  const auto fetch = [&](std::size_t offset, std::size_t length) {
+    std::optional<std::vector<std::uint8_t>> piece = read(offset, length);
+    if (!piece || piece->size() != length) throw Malformed{};
+    return Bytes(pieces.emplace_back(std::move(*piece)));
+  };
+  try {
+    const Bytes resource = FindVersionResourceOrThrow(fetch);
+    return std::vector<std::uint8_t>(resource.begin(), resource.end());
   } catch (const Malformed&) {
     return std::nullopt;
   }

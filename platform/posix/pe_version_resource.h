@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -26,6 +27,16 @@ struct VersionBlock {
 // English, else the first), or nullopt.
 std::optional<std::span<const std::uint8_t>> FindVersionResource(
     std::span<const std::uint8_t> image);
+
+// Random access to an image that is not held in memory: the `length` bytes at `offset`, or
+// nothing when the image has not got them all.
+using ImageReader = std::function<std::optional<std::vector<std::uint8_t>>(std::uint64_t offset,
+                                                                           std::size_t length)>;
+
+// The same search as FindVersionResource, reading only the parts of the image that lead to the
+// resource (headers, section table, resource directory), so that a large executable costs a few
+// small reads instead of its whole size in memory.
+std::optional<std::vector<std::uint8_t>> ReadVersionResource(const ImageReader& read);
 
 // The tree of a VS_VERSIONINFO resource, or nullopt when it is malformed.
 std::optional<VersionBlock> ParseVersionBlocks(std::span<const std::uint8_t> resource);

@@ -28,6 +28,9 @@ class Database {
 
   // Runs statements that return no rows; false on failure.
   bool Execute(const char* sql);
+  // Leaves the write-ahead log in place when the last connection closes instead of copying it
+  // into the database there and then; SQLite copies it when it has grown (every 1000 pages).
+  bool KeepLogOnClose();
   // A prepared statement; its is_valid() is false when the text does not compile.
   Statement Prepare(const char* sql);
   // Rows changed by the last statement, and the row id of the last insert.

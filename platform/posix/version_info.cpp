@@ -65,7 +65,7 @@ class ResourceVersionInfo final : public VersionInfo {
   VersionBlock root_;
 };
 
-// Executables larger than this are not read whole to find their version.
+// Executables larger than this are not looked into for their version.
 constexpr std::int64_t kLargestImage = 256 * 1024 * 1024;
 
 }  // namespace
@@ -74,10 +74,17 @@ std::unique_ptr<VersionInfo> VersionInfo::Load(std::string_view path) {
   if (path == ExecutablePath()) return std::make_unique<ResourceVersionInfo>(OwnVersionTree());
   // Only a regular file is read: a device (/dev/zero) or a FIFO named in a manifest is no
   // executable, and reading it could grow memory without end or block.
-  const auto bytes = posix::ReadRegularFile(path, kLargestImage);
-  if (!bytes) return nullptr;
-  const auto* data = reinterpret_cast<const std::uint8_t*>(bytes->data());
-  const auto resource = FindVersionResource({data, bytes->size()});
+  const auto file = posix::RegularFile::Open(path, kLargestImage);
+  if (!file) return nullptr;
+  // Only the parts that lead to the resource are read: an executable of many megabytes costs a
+  // few small reads, not its size in memory.
+  const auto resource =
+      ReadVersionResource([&file](std::uint64_t offset,
+                                  std::size_t length) -> std::optional<std::vector<std::uint8_t>> {
+        const auto bytes = file->ReadAt(offset, length);
+        if (!bytes) return std::nullopt;
+        return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
+      });
   if (!resource) return nullptr;
   auto root = ParseVersionBlocks(*resource);
   if (!root) return nullptr;

@@ -58,6 +58,22 @@ Layout Locate(const Image& image) {
   return l;
 }
 
+// A reader over `image` followed by `padding` zero bytes, adding up the bytes it is asked for.
+ImageReader CountingReader(const Image& image, std::uint64_t padding, std::uint64_t& asked) {
+  return [&image, padding, &asked](std::uint64_t offset,
+                                   std::size_t length) -> std::optional<std::vector<std::uint8_t>> {
+    if (offset > image.size() + padding || length > image.size() + padding - offset) {
+      return std::nullopt;
+    }
+    asked += length;
+    std::vector<std::uint8_t> bytes(length, 0);
+    for (std::size_t i = 0; i < length && offset + i < image.size(); ++i) {
+      bytes[i] = image[static_cast<std::size_t>(offset + i)];
+    }
+    return bytes;
+  };
+}
+
 TEST(PeReader, ReadsTheUndamagedFixture) {
   const Image image = LoadFixture("two_languages.dll");
   const auto resource = FindVersionResource(image);
@@ -95,6 +111,24 @@ TEST(PeReader, RefusesDamagedHeadersAndResourceTrees) {
     Image image = original;
     Put32(image, c.at, c.value);
     EXPECT_FALSE(FindVersionResource(image)) << c.damage;
+    std::uint64_t asked = 0;
+    EXPECT_FALSE(ReadVersionResource(CountingReader(image, 0, asked))) << c.damage;
+  }
+}
+
+// A large executable is not read whole for its version: only the headers, the section table, the
+// resource directory and the resource are asked for.
+TEST(PeReader, ReadsOnlyThePartsThatLeadToTheResource) {
+  constexpr std::uint64_t kPadding = std::uint64_t{1} << 30;
+  for (const char* name : {"strings.exe", "strings64.dll", "two_languages.dll"}) {
+    const Image image = LoadFixture(name);
+    const auto whole = FindVersionResource(image);
+    ASSERT_TRUE(whole) << name;
+    std::uint64_t asked = 0;
+    const auto read = ReadVersionResource(CountingReader(image, kPadding, asked));
+    ASSERT_TRUE(read) << name;
+    EXPECT_EQ(*read, Image(whole->begin(), whole->end())) << name;
+    EXPECT_LT(asked, 2 * image.size()) << name;
   }
 }
 

@@ -261,6 +261,29 @@ std::vector<SessionCase> SessionCases() {
                      ftp.Quit();
                    },
                    "ok", Login() + "PASV\r\nretr a.cab\r\nQuit\r\n"});
+  cases.push_back({"the data connection receives in pieces of the client's receive size",
+                   Script({Greeting(), AnonymousLogin(), Download("0123456789")}),
+                   [](TFtpClient& ftp) {
+                     ftp.RecvBufferSize = 4;
+                     std::vector<std::int64_t> totals;
+                     // The control connection's reply lines come through the same handler.
+                     ftp.OnWork = [&](TNetComponent& sender, TWorkMode, std::int64_t count) {
+                       if (&sender != &ftp) totals.push_back(count);
+                     };
+                     ftp.Connect(true);
+                     TMemoryStream data;
+                     ftp.Get("a.cab", data);
+                     EXPECT_EQ(data.Bytes(), "0123456789");
+                     // The work events carry the running total: no step may exceed 4 bytes.
+                     std::int64_t before = 0;
+                     for (const std::int64_t total : totals) {
+                       EXPECT_LE(total - before, 4);
+                       before = total;
+                     }
+                     EXPECT_EQ(before, 10);
+                     ftp.Quit();
+                   },
+                   "ok", Login() + "PASV\r\nretr a.cab\r\nQuit\r\n"});
   const auto throwing_work_end = [](TFtpClient& ftp) {
     ftp.OnWorkEnd = [](TNetComponent&, TWorkMode) { throw Exception("progress handler failed"); };
     ftp.Connect(true);

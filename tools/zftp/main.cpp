@@ -18,6 +18,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;  // the server or the network said no
 constexpr int kExitUsage = 2;
 
+// The most bytes one receive call takes. The updater keeps the client's default of 32 KiB; a
+// command-line download of a large file spends far fewer system calls and wake-ups per byte with
+// larger pieces (about a third less processor time per GiB on loopback).
+constexpr int kReceivePieceBytes = 256 * 1024;
+
 constexpr const char* kHelp =
     "Usage: zftp [-v] get URL FILE   download the file at URL into FILE\n"
     "       zftp [-v] put FILE URL   upload FILE to URL\n"
@@ -60,6 +65,7 @@ int Run(const std::string& command, const std::vector<std::string>& args, bool v
   if (command != "ls" && url->name.empty()) return Usage("the address names no file: " + url_text);
 
   zarn::TFtpClient ftp;
+  ftp.RecvBufferSize = kReceivePieceBytes;
   if (command == "get") {
     Open(ftp, *url, verbose);
     zarn::TFileStream file(args[1], zarn::TFileStream::Mode::kCreate);
