@@ -264,17 +264,11 @@ def flip_byte(name, offset=-10):
 
 
 def resign(updates, work, edit=lambda text: text):
-    """Rewrites the manifest through edit and signs it again with the release's key (openssl
-    writes DER; the release keeps r||s)."""
+    """Rewrites the manifest through edit and signs it again with the release's key."""
     manifest = os.path.join(updates, "z4up.ini")
     text = edit(open(manifest, "rb").read())
     open(manifest, "wb").write(text)
-    der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", os.path.join(work, "key.pem"),
-                          manifest], check=True, capture_output=True).stdout
-    r_length = der[3]
-    r = int.from_bytes(der[4:4 + r_length], "big")
-    s = int.from_bytes(der[6 + r_length:6 + r_length + der[5 + r_length]], "big")
-    open(manifest + ".sig", "wb").write(r.to_bytes(32, "big") + s.to_bytes(32, "big"))
+    rel.Release(work).sign(os.path.join(work, "key.pem"))
 
 
 def drop_notes_digest(updates, work):
