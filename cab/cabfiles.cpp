@@ -110,7 +110,7 @@ CabinetDirectoryVerdict TCABFile::CheckDirectory() const {
     bytes.resize(n == static_cast<std::uint32_t>(-1) ? 0 : n);
     return bytes;
   };
-  std::string head = read_start(kCabinetHeaderSize);
+  std::string head = read_start(cabinet_format::kHeaderSize);
   // The directory's longest possible length: the header tells; a shorter file is read whole.
   const std::uint64_t length = CabinetDirectoryLength(head);
   if (length > head.size()) head = read_start(length);

@@ -8,12 +8,10 @@ namespace zarn {
 
 namespace {
 
-constexpr std::size_t kFileEntrySize = 16;
+using namespace cabinet_format;
+
 // A stored name is at most 256 characters and its terminating zero.
 constexpr std::size_t kLongestName = 257;
-constexpr std::uint16_t kFlagPrevious = 1;
-constexpr std::uint16_t kFlagNext = 2;
-constexpr std::uint16_t kFlagReserve = 4;
 // Folder indexes of entries that continue into or from another cabinet of a set.
 constexpr std::uint16_t kFirstContinuationIndex = 0xFFFD;
 
@@ -71,7 +69,7 @@ CabinetDirectoryVerdict CheckCabinetDirectory(std::string_view head,
                                               std::uint64_t max_total_bytes) {
   using enum CabinetDirectoryVerdict;
   Reader reader(head);
-  if (head.size() < kCabinetHeaderSize || head.substr(0, 4) != "MSCF" || !reader.Seek(16))
+  if (head.size() < kHeaderSize || head.substr(0, 4) != "MSCF" || !reader.Seek(16))
     return kDamaged;
   const auto files_offset = reader.Number(4);
   reader.Seek(26);
@@ -79,7 +77,7 @@ CabinetDirectoryVerdict CheckCabinetDirectory(std::string_view head,
   const auto file_count = reader.Number(2);
   const auto flags = reader.Number(2);
   if (!files_offset || !folder_count || !file_count || !flags) return kDamaged;
-  reader.Seek(kCabinetHeaderSize);
+  reader.Seek(kHeaderSize);
   std::uint32_t folder_reserve = 0;
   if (*flags & kFlagReserve) {
     const auto header_reserve = reader.Number(2);
@@ -100,7 +98,7 @@ CabinetDirectoryVerdict CheckCabinetDirectory(std::string_view head,
     if (!reader.Skip(4)) return kDamaged;
     const auto blocks = reader.Number(2);
     if (!blocks || !reader.Skip(2 + folder_reserve)) return kDamaged;
-    capacity.push_back(static_cast<std::uint64_t>(*blocks) * kMaxCabinetBlockSize);
+    capacity.push_back(static_cast<std::uint64_t>(*blocks) * kMaxBlockSize);
   }
 
   if (!reader.Seek(*files_offset)) return kDamaged;

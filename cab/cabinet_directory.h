@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/cabinet_format.h"
+
 namespace zarn {
 
 enum class CabinetDirectoryVerdict {
@@ -19,17 +21,12 @@ enum class CabinetDirectoryVerdict {
   kTooLarge,      // the entries add up to more than the limit
 };
 
-// The fixed part of a cabinet's header.
-inline constexpr std::size_t kCabinetHeaderSize = 36;
-// The bytes a data block unpacks to at most.
-inline constexpr std::uint32_t kMaxCabinetBlockSize = 32768;
-
 // Judges the directory at the start of a cabinet file. `head` holds the file's first bytes: at
 // least up to the end of its file entries (CabinetDirectoryLength tells how many are needed).
 CabinetDirectoryVerdict CheckCabinetDirectory(std::string_view head, std::uint64_t max_total_bytes);
 
 // How many bytes from the start a cabinet's directory may take, judged from its header (the first
-// kCabinetHeaderSize bytes); 0 when the header is no cabinet header.
+// cabinet_format::kHeaderSize bytes); 0 when the header is no cabinet header.
 std::uint64_t CabinetDirectoryLength(std::string_view header);
 
 }  // namespace zarn

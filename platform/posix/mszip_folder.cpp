@@ -3,19 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/cabinet_format.h"
+
 namespace zarn::platform::posix {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 36;
-constexpr std::uint16_t kFlagPrevious = 0x0001;
-constexpr std::uint16_t kFlagNext = 0x0002;
-constexpr std::uint16_t kFlagReserve = 0x0004;
-constexpr std::size_t kFolderEntrySize = 8;
-constexpr std::size_t kBlockHeaderSize = 8;
-constexpr std::uint32_t kMaxBlockOutput = 32768;
+using namespace cabinet_format;
+
+// MSZIP keeps the last 32 KiB of output as the dictionary of the next block.
 constexpr std::size_t kHistorySize = 32768;
-constexpr std::uint16_t kMethodMszip = 1;
 
 std::uint16_t Get16(const unsigned char* p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -83,8 +80,8 @@ MszipFolderReader::MszipFolderReader(const CabinetCallbacks& callbacks, std::int
       cabinet_(cabinet),
       layout_(layout),
       input_(65536),
-      blocks_{std::vector<unsigned char>(kMaxBlockOutput),
-              std::vector<unsigned char>(kMaxBlockOutput)} {
+      blocks_{std::vector<unsigned char>(kMaxBlockSize),
+              std::vector<unsigned char>(kMaxBlockSize)} {
   ready_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;  // raw deflate data
   history_.reserve(kHistorySize);
 }
@@ -107,7 +104,7 @@ void MszipFolderReader::Start(std::size_t folder) {
 MszipFolderReader::Result MszipFolderReader::Extract(std::size_t folder, std::uint32_t offset,
                                                      std::uint32_t length, std::intptr_t output) {
   if (folder >= layout_.folders.size() ||
-      (layout_.folders[folder].compression & 0x0f) != kMethodMszip) {
+      (layout_.folders[folder].compression & kMethodMask) != kMethodMszip) {
     return Result::kDamaged;
   }
   if (folder != folder_ || offset < block_start_) Start(folder);
@@ -131,12 +128,12 @@ MszipFolderReader::Result MszipFolderReader::Extract(std::size_t folder, std::ui
 
 bool MszipFolderReader::NextBlock() {
   if (blocks_done_ >= layout_.folders[folder_].blocks) return false;
-  unsigned char header[kBlockHeaderSize];
-  if (!ReadAt(callbacks_, cabinet_, next_block_, header, kBlockHeaderSize)) return false;
+  unsigned char header[kDataHeaderSize];
+  if (!ReadAt(callbacks_, cabinet_, next_block_, header, kDataHeaderSize)) return false;
   const std::uint32_t stored_sum = Get32(header);
   const std::uint16_t packed = Get16(header + 4);
   const std::uint16_t unpacked = Get16(header + 6);
-  if (unpacked > kMaxBlockOutput || packed < 2) return false;
+  if (unpacked > kMaxBlockSize || packed < 2) return false;
   if (callbacks_.read(cabinet_, input_.data(), packed) != packed) return false;
   if (stored_sum != 0 &&
       Checksum(header + 4, 4, Checksum(input_.data(), packed, 0)) != stored_sum) {
@@ -162,7 +159,7 @@ bool MszipFolderReader::NextBlock() {
   current_ = next;
   block_start_ += block_size_;
   block_size_ = unpacked;
-  next_block_ += kBlockHeaderSize + packed;
+  next_block_ += kDataHeaderSize + packed;
   ++blocks_done_;
   KeepHistory();
   return true;

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
+#include "common/cabinet_format.h"
+
 namespace zarn::test {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 36;
-constexpr std::size_t kFolderSize = 8;
-constexpr std::size_t kDataHeaderSize = 8;
-constexpr std::size_t kMaxBlock = 32768;
+using namespace cabinet_format;
 
 void Put16(std::string& out, std::size_t at, std::uint32_t value) {
   out[at] = static_cast<char>(value & 0xff);
@@ -41,8 +40,8 @@ std::uint32_t Get32(const std::string& in, std::size_t at) {
 // an empty stream).
 FolderData StoredFolder(const std::string& stream) {
   FolderData folder;
-  for (std::size_t at = 0; at < stream.size(); at += kMaxBlock) {
-    const std::size_t size = std::min(kMaxBlock, stream.size() - at);
+  for (std::size_t at = 0; at < stream.size(); at += kMaxBlockSize) {
+    const std::size_t size = std::min<std::size_t>(kMaxBlockSize, stream.size() - at);
     folder.blocks.push_back({stream.substr(at, size), static_cast<std::uint16_t>(size)});
   }
   return folder;
@@ -68,7 +67,7 @@ std::string Assemble(const std::vector<CabEntry>& entries, const std::vector<std
     files += '\0';
   }
 
-  const std::size_t files_offset = kHeaderSize + kFolderSize * folders.size();
+  const std::size_t files_offset = kHeaderSize + kFolderEntrySize * folders.size();
   const std::size_t data_offset = files_offset + files.size();
   std::string folder_table;
   std::string data;
