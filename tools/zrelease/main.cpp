@@ -7,16 +7,14 @@
 
 #include "app/release_trust.h"
 #include "common/hex.h"
-#include "tools/zrelease/release_builder.h"
+#include "tools/zrelease/publisher_commands.h"
 #include "tools/zrelease/release_verifier.h"
-#include "tools/zrelease/signing_key.h"
-#include "tools/zrelease/time_stamp.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;  // the release could not be built, or it is not sound
-constexpr int kExitUsage = 2;
+using zarn::release::kExitFailed;
+using zarn::release::kExitOk;
+using zarn::release::kExitUsage;
 
 constexpr const char* kHelp =
     "Usage: zrelease build --from PROGRAM_FOLDER --to UPDATE_FOLDER [--beta]\n"
@@ -42,60 +40,12 @@ constexpr const char* kHelp =
     "\n"
     "  -h, --help   show this text\n"
     "\n"
+    "build and keygen are made by the POSIX build of zrelease only.\n"
+    "\n"
     "Exit status: 0 done (verify: the release is sound), 1 failed (verify: problems found),\n"
     "2 bad command line.\n";
 
-int Usage(const std::string& problem) {
-  std::fprintf(stderr, "zrelease: %s\nTry 'zrelease --help'.\n", problem.c_str());
-  return kExitUsage;
-}
-
-int Failed(const std::string& problem) {
-  std::fprintf(stderr, "zrelease: %s\n", problem.c_str());
-  return kExitFailed;
-}
-
-int Build(const std::vector<std::string>& args) {
-  zarn::release::BuildOptions options;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "--beta") {
-      options.beta = true;
-      continue;
-    }
-    if (option != "--from" && option != "--to" && option != "--register" && option != "--time" &&
-        option != "--key") {
-      return Usage("build: unknown option " + option);
-    }
-    if (i + 1 >= args.size()) return Usage("build: " + option + " needs a value");
-    const std::string& value = args[++i];
-    if (option == "--from") {
-      options.from = value;
-    } else if (option == "--to") {
-      options.to = value;
-    } else if (option == "--register") {
-      options.registered.push_back(value);
-    } else if (option == "--key") {
-      options.key_path = value;
-    } else {
-      options.time = zarn::release::ParseTimeOfUpdate(value);
-      if (!options.time) return Usage("build: --time takes minutes since 2000 or YYYY-MM-DDTHH:MM");
-    }
-  }
-  if (options.from.empty() || options.to.empty()) return Usage("build needs --from and --to");
-  const std::string problem = zarn::release::BuildRelease(options);
-  return problem.empty() ? kExitOk : Failed(problem);
-}
-
-int Keygen(const std::vector<std::string>& args) {
-  if (args.size() != 2) return Usage("keygen takes PRIVATE_KEY");
-  const auto key = zarn::release::SigningKey::Generate();
-  if (!key) return Failed("making a key failed");
-  const std::string problem = key->Save(args[1]);
-  if (!problem.empty()) return Failed(problem);
-  std::printf("%s\n", zarn::ToHex(key->PublicKey()).c_str());
-  return kExitOk;
-}
+using zarn::release::Usage;
 
 int Verify(const std::vector<std::string>& args) {
   std::string folder;
@@ -139,8 +89,8 @@ int main(int argc, char** argv) {
     }
   }
   if (args.empty()) return Usage("missing command");
-  if (args[0] == "build") return Build(args);
-  if (args[0] == "keygen") return Keygen(args);
+  if (args[0] == "build") return zarn::release::BuildCommand(args);
+  if (args[0] == "keygen") return zarn::release::KeygenCommand(args);
   if (args[0] == "verify") return Verify(args);
   return Usage("unknown command " + args[0]);
 }

@@ -5,7 +5,8 @@
 # of the window taken while its progress bar is part-way, saved as pass-window.png in the build
 # folder), No in a second one (nothing installed, exit code 2). The release is signed and the
 # settings hold its public key, so CNG checks the signature and the cabinets' digests; a third
-# pass after one byte of the signature changed installs nothing and asks nothing.
+# pass after one byte of the signature changed installs nothing and asks nothing. zrelease.exe
+# verify finds the release sound before that change and not after it.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
@@ -79,6 +80,10 @@ grep -qxF "Update Cancelled by User" < <(tr -d '\r' <"$no_folder/User/zarn4updat
   fail "cancel not logged"
 cmp -s "$no_folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after No"
 [[ $(ls "$work/root/127.0.0.1/incoming" | wc -l) -eq 1 ]] || fail "a report was sent after No"
+release_folder=$(windows_name "$work/root/127.0.0.1/pub/zarn4update")
+verify() { run "$build/zrelease.exe" verify "$release_folder" --public "$(cat "$work/public_key")"; }
+echo "=== zrelease verify"
+verify || fail "zrelease.exe does not find the release sound"
 echo "=== signature with one byte changed"
 /usr/bin/python3 - "$work/root/127.0.0.1/pub/zarn4update/z4up.ini.sig" <<'PY'
 import sys
@@ -86,6 +91,7 @@ data = bytearray(open(sys.argv[1], "rb").read())
 data[20] ^= 0x01
 open(sys.argv[1], "wb").write(bytes(data))
 PY
+verify && fail "zrelease.exe finds the release sound after its signature changed"
 bad_folder=$work/Bad
 mkdir -p "$bad_folder/User"
 cp "$build/zarn4update.exe" "$work"/older/* "$bad_folder/"
