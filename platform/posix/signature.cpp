@@ -51,8 +51,7 @@ Key ImportPublicKey(const P256PublicKey& key) {
   KeyContext context(EVP_PKEY_CTX_new_from_name(nullptr, "EC", nullptr));
   EVP_PKEY* imported = nullptr;
   if (!context || EVP_PKEY_fromdata_init(context.get()) != 1 ||
-      EVP_PKEY_fromdata(context.get(), &imported, EVP_PKEY_PUBLIC_KEY,
-                        params) != 1) {
+      EVP_PKEY_fromdata(context.get(), &imported, EVP_PKEY_PUBLIC_KEY, params) != 1) {
     return nullptr;
   }
   Key result(imported);

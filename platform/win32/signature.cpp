@@ -106,16 +106,14 @@ class Hash {
 
   bool Add(const std::uint8_t* bytes, std::size_t count) {
     // BCryptHashData takes a non-const pointer but only reads through it.
-    return handle_ != nullptr &&
-           cng_.hash_data(handle_, const_cast<PUCHAR>(bytes), static_cast<ULONG>(count), 0) ==
-               kSuccess;
+    return handle_ != nullptr && cng_.hash_data(handle_, const_cast<PUCHAR>(bytes),
+                                                static_cast<ULONG>(count), 0) == kSuccess;
   }
 
   std::optional<Sha256Digest> Finish() {
     Sha256Digest digest{};
-    if (handle_ == nullptr ||
-        cng_.finish_hash(handle_, digest.data(), static_cast<ULONG>(digest.size()), 0) !=
-            kSuccess) {
+    if (handle_ == nullptr || cng_.finish_hash(handle_, digest.data(),
+                                               static_cast<ULONG>(digest.size()), 0) != kSuccess) {
       return std::nullopt;
     }
     return digest;

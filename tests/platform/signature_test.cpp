@@ -38,6 +38,13 @@ Array FromText(std::string_view hex) {
   return array;
 }
 
+// The array with one bit of byte `at` changed.
+template <typename Array>
+Array Flipped(Array array, std::size_t at) {
+  array[at] ^= 1;
+  return array;
+}
+
 std::span<const std::uint8_t> Bytes(std::string_view text) {
   return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
@@ -61,6 +68,9 @@ TEST(VerifyP256, AcceptsOnlyTheSignatureOfTheDigestUnderItsKey) {
   const auto key_a = FromText<P256PublicKey>(kKeyA);
   const auto digest = FromText<Sha256Digest>(kDigest);
   const auto signature = FromText<P256Signature>(kSignature);
+  auto order_as_r = signature;
+  const auto order = FromText<Sha256Digest>(kOrder);
+  std::copy(order.begin(), order.end(), order_as_r.begin());
   const struct Row {
     const char* name;
     P256PublicKey key;
@@ -70,23 +80,13 @@ TEST(VerifyP256, AcceptsOnlyTheSignatureOfTheDigestUnderItsKey) {
   } rows[] = {
       {"good", key_a, digest, signature, true},
       {"another key", FromText<P256PublicKey>(kKeyB), digest, signature, false},
-      {"digest bit flipped", key_a, [&] { auto d = digest; d[31] ^= 1; return d; }(), signature,
-       false},
-      {"r bit flipped", key_a, digest, [&] { auto s = signature; s[5] ^= 1; return s; }(), false},
-      {"s bit flipped", key_a, digest, [&] { auto s = signature; s[40] ^= 1; return s; }(),
-       false},
-      {"key not on the curve", [&] { auto k = key_a; k[63] ^= 1; return k; }(), digest, signature,
-       false},
+      {"digest bit flipped", key_a, Flipped(digest, 31), signature, false},
+      {"r bit flipped", key_a, digest, Flipped(signature, 5), false},
+      {"s bit flipped", key_a, digest, Flipped(signature, 40), false},
+      {"key not on the curve", Flipped(key_a, 63), digest, signature, false},
       {"zero key", P256PublicKey{}, digest, signature, false},
       {"zero signature", key_a, digest, P256Signature{}, false},
-      {"r is the group order", key_a, digest,
-       [&] {
-         auto s = signature;
-         const auto order = FromText<Sha256Digest>(kOrder);
-         std::copy(order.begin(), order.end(), s.begin());
-         return s;
-       }(),
-       false},
+      {"r is the group order", key_a, digest, order_as_r, false},
   };
   for (const Row& row : rows) {
     EXPECT_EQ(VerifyP256(row.key, row.digest, row.signature), row.valid) << row.name;

@@ -50,9 +50,11 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
     BuildOptions options;
     const char* problem;
   } rows[] = {
-      {"two files, one cabinet name", {from.string(), dir.PathOf("out1"), false, {}, 0, ""},
+      {"two files, one cabinet name",
+       {from.string(), dir.PathOf("out1"), false, {}, 0, ""},
        "a\\b.txt and a_b.txt would share the cabinet a_b.txt.cab"},
-      {"no such folder", {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, ""},
+      {"no such folder",
+       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, ""},
        " is not a folder"},
   };
   for (const Row& row : rows) {

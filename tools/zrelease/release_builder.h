@@ -9,12 +9,12 @@
 namespace zarn::release {
 
 struct BuildOptions {
-  std::string from;                    // the program folder
-  std::string to;                      // the update folder, created when missing
-  bool beta = false;                   // "z4upbeta.ini" instead of "z4up.ini"
-  std::vector<std::string> registered; // manifest keys marked "True" under "Registration"
-  std::optional<std::int32_t> time;    // "Time Of Update"; default: now
-  std::string key_path;                // private key; empty: unsigned
+  std::string from;                     // the program folder
+  std::string to;                       // the update folder, created when missing
+  bool beta = false;                    // "z4upbeta.ini" instead of "z4up.ini"
+  std::vector<std::string> registered;  // manifest keys marked "True" under "Registration"
+  std::optional<std::int32_t> time;     // "Time Of Update"; default: now
+  std::string key_path;                 // private key; empty: unsigned
 };
 
 // Builds the release: one MSZIP cabinet per file of the folder and of its first-level
