@@ -60,7 +60,9 @@ SigningKey& SigningKey::operator=(SigningKey&&) noexcept = default;
 
 std::optional<SigningKey> SigningKey::Generate() {
   auto impl = std::make_unique<Impl>();
-  impl->key.reset(EVP_EC_gen("P-256"));
+  // EVP_EC_gen would cast a literal's constness away; the curve's name goes in as its own array.
+  char curve[] = "P-256";
+  impl->key.reset(EVP_PKEY_Q_keygen(nullptr, nullptr, "EC", curve));
   if (!impl->key) return std::nullopt;
   return SigningKey(std::move(impl));
 }
