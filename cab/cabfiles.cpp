@@ -84,11 +84,12 @@ int TCABFile::ExtractFiles() {
     refused_ = false;
     total_written_ = 0;
     limited_ = false;
+    lost_file_ = false;
     open_output_ = 0;
     unfinished_path_.clear();
     const bool copied = context->Copy(name.c_str(), folder.c_str(), 0, &Notify, this);
     DiscardUnfinishedFile();
-    result = copied && !refused_ && !limited_ ? 0 : -1;
+    result = copied && !refused_ && !limited_ && !lost_file_ ? 0 : -1;
   }
   const bool destroyed = context->Destroy();
   return destroyed && result == 0 ? 0 : -1;
@@ -137,6 +138,7 @@ std::intptr_t TCABFile::CopyFile(const platform::CabinetNotification& notificati
   current_name_ = stored;
   bytes_written_ = 0;
   current_size_ = notification.size;
+  output_failed_ = false;
   g_progress_target = this;
 
   if (!IsSafeStoredName(stored)) {
@@ -189,14 +191,15 @@ std::intptr_t TCABFile::CloseFile(const platform::CabinetNotification& notificat
                                     error);
   const bool closed = platform::CloseFileHandle(notification.handle, error);
   if (notification.handle == open_output_) open_output_ = 0;
-  if (!closed) {
-    // The system may have lost written data: the file is discarded and the copy fails.
-    cab_callbacks::ShowSystemError(error);
+  if (!closed) cab_callbacks::ShowSystemError(error);
+  // A file whose write or close failed may have lost data, and a library that gives up inside a
+  // file's data may still close it short of its stored size. Such a file is deleted at once (the
+  // library may go on with the next file) and the extraction fails.
+  if (!closed || output_failed_ || bytes_written_ != current_size_) {
+    DiscardUnfinishedFile();
+    lost_file_ = true;
     return -1;
   }
-  // A library that gives up inside a file's data may still close it; short of its stored size,
-  // the file is discarded with the failed copy.
-  if (bytes_written_ != current_size_) return -1;
   unfinished_path_.clear();
   return 1;
 }
@@ -243,7 +246,12 @@ unsigned TCABFile::WriteCallback(std::intptr_t file, void* buffer, unsigned coun
                                    target->current_size_);
     }
   }
-  if (written == static_cast<std::uint32_t>(-1)) cab_callbacks::ShowSystemError(error);
+  if (written == static_cast<std::uint32_t>(-1)) {
+    if (TCABFile* target = g_progress_target; target != nullptr && target->open_output_ == file) {
+      target->output_failed_ = true;
+    }
+    cab_callbacks::ShowSystemError(error);
+  }
   return written;
 }
 

@@ -68,9 +68,10 @@ class TCABFile {
 
   // Extracts every file of CABFile into TargetPath. True on success; false when the cabinet is
   // missing or no cabinet, the library is missing, the data is damaged, a file cannot be created,
-  // or a stored name would lead outside the target folder (that file is not written; the others
-  // are). A file kept because OnOverWriteFile refused is no failure. A cabinet whose entries
-  // overlap in their folder's stream, reach past what its data can hold, or add up to more than
+  // a write or close of a file fails (that file is deleted, whatever the library does next), or a
+  // stored name would lead outside the target folder (that file is not written; the others are). A
+  // file kept because OnOverWriteFile refused is no failure. A cabinet whose entries overlap in
+  // their folder's stream, reach past what its data can hold, or add up to more than
   // MaxExtractedBytes is refused before anything is written; the extraction also fails as soon as
   // it would write more than MaxExtractedBytes, or a file would not fit in the free space of the
   // target's volume.
@@ -120,6 +121,11 @@ class TCABFile {
   // fails before its end, so that a half-written file never passes for an extracted one.
   std::intptr_t open_output_ = 0;
   std::string unfinished_path_;
+  // A write to the open output failed; and a file of this pass was lost that way. Libraries differ
+  // on a failed write or close (one stops, another goes on with the next file), so the component
+  // keeps the verdict itself.
+  bool output_failed_ = false;
+  bool lost_file_ = false;
 };
 
 // The memory and file callbacks the component gives the cabinet library. The write, close and

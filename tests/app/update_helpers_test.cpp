@@ -10,7 +10,7 @@
 #include "platform/files.h"
 #include "platform/message_loop.h"
 #include "platform/system.h"
-#include "tests/support/scratch_registry.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn {
 namespace {
@@ -43,28 +43,16 @@ TEST(CommandLineSwitch, MatchesWholeParametersWhateverTheirLetterCase) {
 // A folder of the test's own with files and sub-folders made to order.
 class EmptyFolderTest : public testing::Test {
  protected:
-  void SetUp() override {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = test::ScratchFolder() + platform::PathDelimiter() + info->name() +
-              platform::PathDelimiter();
-    ASSERT_TRUE(platform::CreateFolder(folder_));
-  }
-
-  void TearDown() override {
-    for (const std::string& name : read_only_) platform::SetReadOnly(folder_ + name, false);
-  }
-
   void File(const std::string& name, bool read_only = false) {
     std::uint32_t error = 0;
     ASSERT_TRUE(platform::WriteWholeFile(folder_ + name, std::span<const char>("x", 1), error));
     if (read_only) {
       ASSERT_TRUE(platform::SetReadOnly(folder_ + name, true));
-      read_only_.push_back(name);
     }
   }
 
-  std::string folder_;
-  std::vector<std::string> read_only_;
+  test::TempDir scratch_;  // removed with its read-only files
+  std::string folder_ = scratch_.Folder();
 };
 
 TEST_F(EmptyFolderTest, DeletesThePlainFilesAndSaysWhetherAllWent) {
@@ -128,8 +116,9 @@ TEST(PumpMessagesFor, ZeroReturnsAtOnceAfterDispatchingWhatWaits) {
 }
 
 TEST(RegistrationTool, AToolThatIsNotThereIsReportedWithTheSystemsCode) {
+  const test::TempDir scratch;
   std::uint32_t error = 12345;
-  EXPECT_FALSE(RunRegistrationTool("component.dll", test::ScratchFolder(), true, error));
+  EXPECT_FALSE(RunRegistrationTool("component.dll", scratch.Folder(), true, error));
   EXPECT_EQ(error, 2u);  // ERROR_FILE_NOT_FOUND
 }
 

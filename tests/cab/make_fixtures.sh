@@ -28,6 +28,9 @@ open("sub/inner.txt", "w").write("one folder level down\n")
 os.makedirs("lvl1/lvl2", exist_ok=True)
 open("lvl1/lvl2/deep.txt", "w").write("two folder levels down\n")
 open("notacab.cab", "w").write("This is plain text, not a cabinet.\n")
+# 8 MiB of zeros: a cabinet of a few KiB that unpacks to far more than it holds.
+os.makedirs("zeros", exist_ok=True)
+open("zeros/a.dll", "wb").write(bytes(8 * 1024 * 1024))
 PY
 
 touch -d '2019-05-17 13:45:30' hello.txt file*.txt empty.dat big.bin sub/inner.txt \
@@ -41,3 +44,4 @@ gcab -c -z ../big_zip.cab big.bin
 gcab -c ../subfolder.cab sub/inner.txt hello.txt
 gcab -c ../two_levels.cab hello.txt lvl1/lvl2/deep.txt
 cp notacab.cab ../notacab.cab
+(cd zeros && gcab -c -z ../../zeros_zip.cab a.dll)

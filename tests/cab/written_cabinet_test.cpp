@@ -189,6 +189,54 @@ TEST(WrittenCabinet, MszipHistoryReachesAcrossShortBlocks) {
   }
 }
 
+// A folder's stream can only be unpacked from its start, but the file list may name its files in
+// any order: a file that lies before the one just written starts the folder again, one inside
+// the block still unpacked is taken from there, and the block after it still has its history.
+TEST(WrittenCabinet, FilesListedOutOfStreamOrderComeOutWhole) {
+  auto pattern = [](std::size_t size, int step) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>('a' + (i * step) % 26);
+    return bytes;
+  };
+  // Two full blocks, then a block that copies 20 bytes from 60 back, out of the second block.
+  const std::string full = pattern(32768, 7) + pattern(32768, 11);
+  const std::string stream = full + full.substr(full.size() - 60, 20);
+  test::FolderData folder;
+  folder.compression = 1;
+  folder.blocks = {test::MszipStoredBlock(full.substr(0, 32768)),
+                   test::MszipStoredBlock(full.substr(32768)), test::MszipCopyBlock(20, 60)};
+  struct Piece {
+    std::string name;
+    std::uint32_t offset, size;
+  };
+  const std::vector<Piece> pieces = {{"head.bin", 0, 40000},
+                                     {"mid1.bin", 40000, 10000},
+                                     {"mid2.bin", 50000, 15000},
+                                     {"tail.bin", 65000, 556}};  // to the end of the third block
+  const std::vector<std::vector<std::size_t>> orders = {
+      {3, 2, 1, 0},  // reversed
+      {2, 0, 1, 3},  // an earlier file, then on past the later one into the last block
+  };
+  for (const auto& order : orders) {
+    std::vector<CabEntry> entries;
+    std::vector<std::uint32_t> sizes, offsets;
+    std::string listed;
+    for (const auto index : order) {
+      entries.push_back({pieces[index].name, ""});
+      sizes.push_back(pieces[index].size);
+      offsets.push_back(pieces[index].offset);
+      listed += pieces[index].name + " ";
+    }
+    SCOPED_TRACE(listed);
+    Extraction run(test::BuildCabinetAt(entries, sizes, offsets, folder));
+    ASSERT_TRUE(run.result);
+    for (const auto& piece : pieces) {
+      EXPECT_EQ(ReadWholeFile(run.Target(piece.name)), stream.substr(piece.offset, piece.size))
+          << piece.name;
+    }
+  }
+}
+
 // Damaged cabinets fail, and the file whose data was damaged is not left half-written.
 TEST(DamagedCabinet, FailsAndLeavesNoHalfWrittenFile) {
   const std::string many = ReadWholeFile(CabFixture("many_zip.cab"));

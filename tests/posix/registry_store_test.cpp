@@ -12,7 +12,6 @@
 #include "platform/posix/registry_file.h"
 #include "platform/registry.h"
 #include "tests/support/file_contents.h"
-#include "tests/support/scratch_registry.h"
 #include "tests/support/temp_dir.h"
 
 namespace zarn::platform {
@@ -72,14 +71,16 @@ TEST(RegistryStoreFile, ComesFromTheEnvironment) {
 }
 
 TEST(RegistryStoreFile, MissingFoldersAreCreated) {
-  const std::string path = test::ScratchFolder() + "/deep/er/registry.db";
+  const test::TempDir scratch;
+  const std::string path = scratch.PathOf("deep/er/registry.db");
   const test::ScopedEnv registry("ZARN4_REGISTRY", path.c_str());
   ASSERT_NE(RegistryKey::Create(kRoot, kKey), nullptr);
   EXPECT_TRUE(std::filesystem::is_regular_file(path));
 }
 
 TEST(RegistryStoreFile, AFileThatIsNoStoreIsLeftAloneAndEveryCallFails) {
-  const std::string path = test::ScratchFolder() + "/not-a-store.db";
+  const test::TempDir scratch;
+  const std::string path = scratch.PathOf("not-a-store.db");
   const std::string garbage(5000, 'x');
   test::WriteBytes(path, garbage);
   const test::ScopedEnv registry("ZARN4_REGISTRY", path.c_str());

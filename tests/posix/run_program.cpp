@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "tests/support/file_contents.h"
-#include "tests/support/scratch_registry.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
@@ -19,8 +19,8 @@ namespace {}  // namespace
 ProgramResult RunProgram(const std::string& path, const std::vector<std::string>& args,
                          const std::string& input) {
   // Files rather than pipes: nothing can fill up and block either side.
-  static int counter = 0;
-  const std::string base = ScratchFolder() + "/run" + std::to_string(++counter);
+  const TempDir scratch;
+  const std::string base = scratch.PathOf("run");
   const std::string in_path = base + ".in", out_path = base + ".out", err_path = base + ".err";
   std::ofstream(in_path, std::ios::binary) << input;
 

@@ -19,7 +19,7 @@
 #include "platform/process.h"
 #include "platform/system.h"
 #include "tests/support/file_contents.h"
-#include "tests/support/scratch_registry.h"
+#include "tests/support/temp_dir.h"
 #include "zarn_version.h"
 
 namespace zarn {
@@ -30,14 +30,6 @@ double ProcessorSeconds() {
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// A folder of the test's own under the scratch folder, ending in "/".
-std::string TestFolder() {
-  const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-  const std::string folder = test::ScratchFolder() + "/" + info->name() + "/";
-  std::filesystem::create_directories(folder);
-  return folder;
 }
 
 // Writes an executable shell script.
@@ -85,7 +77,8 @@ TEST(AppVersionString, AnswersFromTheCompiledInVersionByIndex) {
 }
 
 TEST(EmptyFolderPosix, HiddenFilesStandLikeWindowsHiddenFilesAndStay) {
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   for (const char* name : {".hidden", "plain"}) std::ofstream(folder + name) << "x";
   EXPECT_TRUE(EmptyFolder(folder));
   EXPECT_TRUE(platform::FileExists(folder + ".hidden"));
@@ -115,7 +108,8 @@ TEST(RegistrationToolPosix, StartsDerozorInTheFolderWithTheFileAndWaitsForItsEnd
       {"zarnctl.dll", false, "[-q]\n[-u]\n[zarnctl.dll]\n"},
       {"my control.ocx", true, "[-q]\n[my control.ocx]\n"},
   };
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   // The tool takes a while, so returning before it ended would leave no args.txt behind.
   Script(folder + "derozor.exe", std::string("sleep 0.3\n") + kRecorder);
   const std::string canonical = std::filesystem::canonical(folder).string();
@@ -130,7 +124,8 @@ TEST(RegistrationToolPosix, StartsDerozorInTheFolderWithTheFileAndWaitsForItsEnd
 }
 
 TEST(RegistrationToolPosix, TheWaitDispatchesMessagesAndCostsAlmostNoProcessorTime) {
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   Script(folder + "derozor.exe", "sleep 1\n");
   int ticks = 0;
   const auto timer = platform::Timer::Start(50, [&ticks] { ++ticks; });
@@ -143,7 +138,8 @@ TEST(RegistrationToolPosix, TheWaitDispatchesMessagesAndCostsAlmostNoProcessorTi
 
 // The application's end is for the whole process, so this test ends its own child process.
 TEST(RegistrationToolPosix, TheWaitEndsWhenTheApplicationTerminatesAndLeavesTheToolRunning) {
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   Script(folder + "derozor.exe", "sleep 2\necho finished > result\n");
   const pid_t child = fork();
   if (child == 0) {
@@ -165,16 +161,18 @@ TEST(RegistrationToolPosix, TheWaitEndsWhenTheApplicationTerminatesAndLeavesTheT
 }
 
 TEST(RegistrationToolPosix, StartFailuresCarryTheWindowsErrorCode) {
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   std::ofstream(folder + "derozor.exe") << "#!/bin/sh\n";
   chmod((folder + "derozor.exe").c_str(), 0644);
+  const test::TempDir empty;
   const struct {
     std::string folder;
     std::uint32_t error;
   } cases[] = {
-      {folder, 5},                 // not executable: ERROR_ACCESS_DENIED
-      {folder + "missing/", 3},    // no such folder: ERROR_PATH_NOT_FOUND
-      {test::ScratchFolder(), 2},  // no such program: ERROR_FILE_NOT_FOUND
+      {folder, 5},               // not executable: ERROR_ACCESS_DENIED
+      {folder + "missing/", 3},  // no such folder: ERROR_PATH_NOT_FOUND
+      {empty.Folder(), 2},       // no such program: ERROR_FILE_NOT_FOUND
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.folder);
@@ -196,7 +194,8 @@ TEST(StartHidden, SplitsParametersAtBlanksWithQuotesGrouping) {
       {"\"\"", "[]\n"},
       {"", ""},
   };
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   Script(folder + "tool", kRecorder);
   const std::string canonical = std::filesystem::canonical(folder).string();
   for (const auto& c : cases) {
@@ -214,7 +213,8 @@ TEST(StartHidden, SplitsParametersAtBlanksWithQuotesGrouping) {
 }
 
 TEST(StartHidden, ReleasingTheHandleLeavesTheChildRunningWithStandardInputEmpty) {
-  const std::string folder = TestFolder();
+  const test::TempDir scratch;
+  const std::string folder = scratch.Folder();
   Script(folder + "tool",
          "sleep 0.3\nif read line; then echo input > result; else echo none > result; fi\n");
   std::uint32_t error = 0;

@@ -7,7 +7,7 @@
 #include "platform/registry.h"
 #include "tests/posix/run_program.h"
 #include "tests/support/file_contents.h"
-#include "tests/support/scratch_registry.h"
+#include "tests/support/temp_dir.h"
 
 namespace zarn::test {
 namespace {
@@ -124,7 +124,7 @@ TEST_F(ZregTest, BadInputIsRefusedWithAReasonAndExitCodeTwo) {
       {{"add", key, "/d", "data"}, "Give /v NAME or /ve"},
       {{"delete", "HKCU", "/f"}, "root key"},
       {{"export", key}, "takes two arguments"},
-      {{"import", ScratchFolder() + "/missing.reg"}, "Could not read"},
+      {{"import", "/nonexistent/folder/missing.reg"}, "Could not read"},
   };
   for (const auto& c : cases) {
     std::string command;
@@ -180,8 +180,9 @@ TEST_F(ZregTest, ExportAndImportRoundTripEveryValueExactly) {
     ASSERT_NE(key, nullptr);
     for (const auto& v : values) ASSERT_TRUE(key->SetValue(v.name, v.type, v.data));
   }
-  const std::string first = ScratchFolder() + "/first.reg";
-  const std::string second = ScratchFolder() + "/second.reg";
+  const TempDir scratch;
+  const std::string first = scratch.PathOf("first.reg");
+  const std::string second = scratch.PathOf("second.reg");
   ASSERT_EQ(Zreg({"export", kKey, first}).exit_code, 0);
   ASSERT_EQ(Zreg({"delete", kKey, "/f"}).exit_code, 0);
   ASSERT_EQ(Zreg({"import", first}).exit_code, 0);
@@ -213,7 +214,8 @@ TEST_F(ZregTest, ImportDeletesKeysAndValuesMarkedWithAMinus) {
   ASSERT_EQ(Zreg({"add", std::string(kKey) + "\\Gone", "/v", "x", "/d", "1"}).exit_code, 0);
   ASSERT_EQ(Zreg({"add", kKey, "/v", "Old", "/d", "1"}).exit_code, 0);
   ASSERT_EQ(Zreg({"add", kKey, "/v", "Kept", "/d", "1"}).exit_code, 0);
-  const std::string file = ScratchFolder() + "/changes.reg";
+  const TempDir scratch;
+  const std::string file = scratch.PathOf("changes.reg");
   std::ofstream(file, std::ios::binary) << "REGEDIT4\n\n; a comment\n"
                                            "[-HKEY_CURRENT_USER\\Software\\ZarnTest\\Zreg\\Gone]\n"
                                            "[-HKCU\\Software\\ZarnTest\\Zreg\\NeverWas]\n"
@@ -257,7 +259,8 @@ TEST_F(ZregTest, AnImportFileWithAMistakeChangesNothingAndNamesTheLine) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
-    const std::string file = ScratchFolder() + "/bad.reg";
+    const TempDir scratch;
+    const std::string file = scratch.PathOf("bad.reg");
     std::ofstream(file, std::ios::binary | std::ios::trunc) << c.text;
     const ProgramResult result = Zreg({"import", file});
     EXPECT_EQ(result.exit_code, 2);

@@ -15,3 +15,5 @@ if(WIN32)
       ENVIRONMENT "GTEST_TOTAL_SHARDS=${run_shards};GTEST_SHARD_INDEX=${shard}")
   endforeach()
 endif()
+# The full-disk rows serve a cabinet that the cabinet tests' fixtures hold.
+add_dependencies(test_run cab_fixtures)

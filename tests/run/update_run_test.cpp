@@ -20,10 +20,17 @@
 #include "platform/message_loop.h"
 #include "tests/companions/fake_companion.h"
 #include "tests/net/ftp_session_harness.h"
+#include "tests/support/build_files.h"
 #include "tests/support/fake_window.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/settings_sandbox.h"
 #include "tests/support/temp_dir.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace zarn {
 namespace {
@@ -117,6 +124,60 @@ Steps RefusedCabAttempts(const std::string& reply, int attempts) {
   return steps;
 }
 
+#ifndef _WIN32
+// The room left on a nearly full disk: enough for the log, the settings and the manifest, not for
+// the rows' cabinet or the file unpacked from it.
+constexpr std::uint64_t kRoom = 1 << 20;
+
+// Cabinet downloads that run out of room: the server offers more than fits, the client breaks
+// off the transfer, aborts it and skips what is pending.
+Steps FullDiskCabAttempts(int attempts) {
+  Steps steps;
+  for (int i = 0; i < attempts; ++i) {
+    const Steps attempt = {test::ReadLine(),
+                           test::Passive(),
+                           test::ReadLine(),
+                           test::AcceptData(),
+                           test::Send("150 Here it comes.\r\n"),
+                           test::OfferData(std::string(2 * kRoom, 'c')),
+                           test::CloseData(),
+                           test::Send("426 Transfer aborted.\r\n"),
+                           test::ReadLine(),
+                           test::ReadLine(),
+                           test::Send("225 No transfer to abort.\r\n200 NOOP ok.\r\n")};
+    steps.insert(steps.end(), attempt.begin(), attempt.end());
+  }
+  return steps;
+}
+
+// Limits the size of every file the process writes, as a disk with that much room would; a write
+// beyond fails (SIGXFSZ, which would end the process, is ignored meanwhile).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(std::uint64_t bytes) {
+    if (bytes == 0) return;
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    struct rlimit limit = old_;
+    limit.rlim_cur = bytes;
+    old_handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    active_ = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    EXPECT_TRUE(active_) << "cannot limit the size of files";
+  }
+  ~FileSizeLimit() {
+    if (!active_) return;
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, old_handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  struct rlimit old_ {};
+  void (*old_handler_)(int) = SIG_DFL;
+  bool active_ = false;
+};
+#endif
+
 // How a pass ends: without the manifest (error log), after it but with nothing stored, or with
 // the update time stored.
 void UseServer(test::SettingsSandbox& settings, int port) {
@@ -136,6 +197,7 @@ struct Row {
   std::uint32_t timeout_s = 120;
   bool downloads = true;  // the pass comes to the cabinet
   std::function<void(const test::TempDir& program)> prepare = nullptr;
+  std::uint64_t room = 0;  // the most bytes a file may hold during the pass; 0 for no limit
 };
 
 Row Drop(const char* name, int stage, End end, Lines expected) {
@@ -421,6 +483,24 @@ const std::vector<Row>& FaultRows() {
          120,
          true,
          [](const test::TempDir& program) { test::WriteBytes(program.path() / "User", ""); }},
+#ifndef _WIN32
+        // A work folder on a disk that fills up: the log, the settings and the manifest still
+        // fit, a cabinet or the file unpacked from it does not.
+        {"work folder full during the cab", kCab, FullDiskCabAttempts(5), false, End::kFailed,
+         cab_given_up, kManifest, 5, true, nullptr, kRoom},
+        {"work folder full during the extraction",
+         kCab,
+         test::Download(test::ReadWholeFile(test::BuildFolderFile("cab-fixtures/zeros_zip.cab"))),
+         true,
+         End::kStored,
+         {"1/1  Download a.cab (a.dll) OK", "Extracting a.dll", " - a.dll extraction failed.",
+          "Extraction Complete.  1", kStoring},
+         kManifest,
+         120,
+         true,
+         nullptr,
+         kRoom},
+#endif
     };
   }();
   return table;
@@ -438,7 +518,12 @@ TEST_P(UpdateRunFaultTest, EndsInItsOutcome) {
     settings.SetDword("Server Timeout", row.timeout_s);
     if (row.prepare) row.prepare(program_);
     Outcome outcome;
-    Run(MakeParts(outcome), outcome);
+    {
+#ifndef _WIN32
+      const FileSizeLimit room(row.room);
+#endif
+      Run(MakeParts(outcome), outcome);
+    }
     server.Finish();
 
     EXPECT_FALSE(outcome.no_close);

@@ -80,6 +80,9 @@ ScriptStep AcceptData() {
 ScriptStep SendData(std::string bytes) {
   return {ScriptStep::Kind::kSendData, std::move(bytes)};
 }
+ScriptStep OfferData(std::string bytes) {
+  return {ScriptStep::Kind::kOfferData, std::move(bytes)};
+}
 ScriptStep ReceiveData() {
   return {ScriptStep::Kind::kReceiveData, {}};
 }
@@ -194,6 +197,9 @@ void ScriptedFtpServer::Run() {
         break;
       case ScriptStep::Kind::kSendData:
         ok = SendAll(data_, step.text);
+        break;
+      case ScriptStep::Kind::kOfferData:
+        SendAll(data_, step.text);
         break;
       case ScriptStep::Kind::kReceiveData: {
         std::string got;

@@ -20,6 +20,7 @@ struct ScriptStep {
     kPassive,       // open a data listener and send text with "%p" replaced by "p1,p2"
     kAcceptData,    // accept the client's data connection
     kSendData,      // text: bytes to send on the data connection
+    kOfferData,     // text: the same, as far as the client takes them before it closes
     kReceiveData,   // read the data connection until the client closes it
     kCloseData,     // close the data connection
     kCloseControl,  // close the control connection
@@ -37,6 +38,7 @@ std::vector<ScriptStep> Answer(std::string reply);
 ScriptStep Passive(std::string reply = "227 Entering Passive Mode (127,0,0,1,%p)\r\n");
 ScriptStep AcceptData();
 ScriptStep SendData(std::string bytes);
+ScriptStep OfferData(std::string bytes);
 ScriptStep ReceiveData();
 ScriptStep CloseData();
 ScriptStep CloseControl();

@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <vector>
 
+#include "cab/cabinet_callbacks.h"
 #include "common/exception.h"
 #include "platform/dialogs.h"
 #include "platform/message_loop.h"
@@ -183,26 +185,42 @@ TEST(Win32Dialogs, MessageBoxIsOwnedByTheMainWindowAndAnswersWithTheButton) {
   auto window = MainWindow::Create("Owner", target);
   target.window = window.get();
   const HWND owner = reinterpret_cast<HWND>(window->Id());
+  const auto question = [](std::uint32_t flags) {
+    return [flags] { return ShowMessageBox("Install the update?", "Question?", flags); };
+  };
   const struct {
-    std::uint32_t flags;
+    const char* caption;
+    std::function<int()> show;
     WPARAM button;
     int answer;
+    HWND owner;
   } cases[] = {
-      {kMbOk | kMbIconError, IDOK, kIdOk},
-      {kMbYesNo | kMbIconQuestion | kMbDefButton2, IDYES, kIdYes},
-      {kMbYesNo | kMbIconQuestion, IDNO, kIdNo},
+      {"Question?", question(kMbOk | kMbIconError), IDOK, kIdOk, owner},
+      {"Question?", question(kMbYesNo | kMbIconQuestion | kMbDefButton2), IDYES, kIdYes, owner},
+      {"Question?", question(kMbYesNo | kMbIconQuestion), IDNO, kIdNo, owner},
+      // The cabinet's warning stands on its own, also while the main window exists.
+      {"Error",
+       [] {
+         cab_callbacks::ShowSystemError(ERROR_ACCESS_DENIED);
+         return kIdOk;
+       },
+       IDOK, kIdOk, nullptr},
   };
   for (const auto& c : cases) {
-    HWND box_owner = nullptr;
+    SCOPED_TRACE(c.caption);
+    HWND box_owner = owner;
+    bool found = false;
     // The box runs its own loop; a timer finds the box there and presses the button.
     auto presser = Timer::Start(50, [&] {
-      const HWND box = FindWindowA("#32770", "Question?");
+      const HWND box = FindWindowA("#32770", c.caption);
       if (box == nullptr) return;
+      found = true;
       box_owner = GetWindow(box, GW_OWNER);
       PostMessageA(box, WM_COMMAND, c.button, 0);
     });
-    EXPECT_EQ(ShowMessageBox("Install the update?", "Question?", c.flags), c.answer);
-    EXPECT_EQ(box_owner, owner);
+    EXPECT_EQ(c.show(), c.answer);
+    EXPECT_TRUE(found);
+    EXPECT_EQ(box_owner, c.owner);
   }
 }
 
