@@ -7,6 +7,7 @@
 
 #include "app/main_form.h"
 #include "app/manifest_names.h"
+#include "app/release_trust.h"
 #include "app/update_common.h"
 #include "app/update_report.h"
 #include "app/version_comparison.h"
@@ -62,6 +63,8 @@ struct TfrmZarnUpdate::RunState {
   std::int32_t manifest_time = -1;
   bool store_time = false;
   bool declined = false;
+  // With a publisher's key every cabinet needs a digest in the signed manifest.
+  bool digests_required = false;
 };
 
 // Never lets an error escape, except one raised by an error handler or by the clean-up itself;
@@ -110,6 +113,13 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
   }
   manifest_found_ = true;
   ftp.Get(session_.manifest_name, run.manifest.Path(), true);
+  if (!ManifestTrusted(run)) {
+    // Nothing of an unproven manifest is read: the pass ends as if there were none.
+    manifest_found_ = false;
+    ShowStatus("Manifest signature missing or invalid.  Quitting.");
+    ftp.Quit();
+    return;
+  }
   run.manifest_time = run.manifest.TimeOfUpdate();
   if (ReadLastWebUpdate() >= run.manifest_time) {
     ShowStatus("There appear to be no updates based on Update Time.");
@@ -141,8 +151,11 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
     ShowStatus("Ending Update");
     run.store_time = true;
   } else {
-    if (parts_.message_box(kQuestion, "Confirm", platform::kMbYesNo | platform::kMbIconQuestion) ==
-        platform::kIdNo) {
+    if (ReadInstallWithoutAsking()) {
+      ShowStatus("Update Accepted Without Asking");
+    } else if (parts_.message_box(kQuestion, "Confirm",
+                                  platform::kMbYesNo | platform::kMbIconQuestion) ==
+               platform::kIdNo) {
       run.declined = true;
       ShowStatus("Update Cancelled by User");
       throw EAbortPass("Do Not Proceed");
@@ -192,7 +205,13 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
         ShowStatus(progress + " Missing CAB File: " + list[index] + " skipped");
         list[index] = kDroppedMarker;
       } else if (cab_name != kDroppedMarker) {
+        const std::string digest = run.manifest.ReadString(kManifestHashes, cab_name);
+        const bool listed = digest != kManifestDefault;
+        if (run.digests_required && !listed) throw EAbortPass("No digest for " + cab_name);
         ftp.Get(cab_name, session_.work_folder + cab_name, true);
+        if (listed && !FileDigestMatches(session_.work_folder + cab_name, digest)) {
+          throw EAbortPass("Digest mismatch of " + cab_name);
+        }
         ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
       }
       ++index;
@@ -210,6 +229,23 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
       }
     }
   }
+}
+
+// Without a publisher's key configured every manifest is taken as it is. With one, the manifest's
+// signature must be on the server and valid for the downloaded manifest's bytes.
+bool TfrmZarnUpdate::ManifestTrusted(RunState& run) {
+  const UpdateKey key = ReadUpdateKey();
+  if (!key.configured) return true;
+  run.digests_required = true;
+  const std::string signature_name = session_.manifest_name + std::string(kSignatureSuffix);
+  if (!ListHas(run.listing, signature_name)) return false;
+  const std::string signature_path = session_.work_folder + signature_name;
+  try {
+    ftp.Get(signature_name, signature_path, true);
+  } catch (const ENetProtocolReplyError&) {
+    return false;  // refused by the server: as good as missing
+  }
+  return key.key && ManifestSignatureValid(*key.key, run.manifest.Path(), signature_path);
 }
 
 // ABOR is sent without reading its reply, and a refused or broken transfer may leave its own

@@ -7,6 +7,7 @@ server is pyftpdlib on a free port of 127.0.0.1 (the same server as the FTP inte
 test), run by Debian's python3, which carries pyftpdlib.
 """
 import contextlib
+import hashlib
 import signal
 import os
 import subprocess
@@ -66,6 +67,28 @@ class Release:
         with open(os.path.join(self.updates, name), "w", newline="\r\n") as f:
             f.write("\n".join(lines) + "\n")
 
+    def add_hashes(self, name="z4up.ini"):
+        """Appends a "Hashes" section with the SHA-256 of every cabinet in the update folder."""
+        lines = ["[Hashes]"]
+        for cab in sorted(os.listdir(self.updates)):
+            if cab.endswith(".cab") and os.path.isfile(os.path.join(self.updates, cab)):
+                with open(os.path.join(self.updates, cab), "rb") as f:
+                    lines.append("%s=%s" % (cab, hashlib.sha256(f.read()).hexdigest()))
+        with open(os.path.join(self.updates, name), "a", newline="\r\n") as f:
+            f.write("\n".join(lines) + "\n")
+
+    def sign(self, private_key, name="z4up.ini"):
+        """Signs the manifest as zrelease does: name + ".sig" holds r||s of ECDSA P-256 over
+        SHA-256 (openssl writes the DER form, which is taken apart here)."""
+        manifest = os.path.join(self.updates, name)
+        der = subprocess.run(["openssl", "dgst", "-sha256", "-sign", private_key, manifest],
+                             check=True, capture_output=True).stdout
+        r_length = der[3]
+        r = int.from_bytes(der[4:4 + r_length], "big")
+        s = int.from_bytes(der[6 + r_length:6 + r_length + der[5 + r_length]], "big")
+        with open(manifest + ".sig", "wb") as f:
+            f.write(r.to_bytes(32, "big") + s.to_bytes(32, "big"))
+
     def reports(self):
         """The texts of the reports stored in incoming, oldest name first."""
         texts = []
@@ -94,12 +117,22 @@ def serving(release, work):
             server.wait()
 
 
+def make_key(path):
+    """A new P-256 private key in PEM form; returns the public key as the setting holds it
+    (128 hexadecimal digits, X then Y)."""
+    subprocess.run(["openssl", "ecparam", "-name", "prime256v1", "-genkey", "-noout", "-out",
+                    path], check=True)
+    der = subprocess.run(["openssl", "ec", "-in", path, "-pubout", "-outform", "DER"],
+                         check=True, capture_output=True).stdout
+    return der[-64:].hex()
+
+
 def sample_release(work, fixtures):
-    """The demo's release: a versioned library (4.1 over 1.2.3.100), two text files, and the older
-    copies a program folder starts with (name -> bytes)."""
+    """The Windows pass's release: a versioned library (4.1 over 1.2.3.100), two text files, with
+    digests and signed by work/key.pem (its public key in work/public_key), and the older copies
+    a program folder starts with (name -> bytes)."""
     release = Release(work)
     new_library = open(os.path.join(fixtures, "v41.dll"), "rb").read()
-    old_library = open(os.path.join(fixtures, "v100.dll"), "rb").read()
     notes = b"ZARN 4 release notes\r\n\r\n- receivers scan faster\r\n"
     bands = b"[Bands]\r\nLW=148-283\r\nMW=526-1606\r\nSW=2300-26100\r\n"
     release.add_cab("radio.cab", {"radio.dll": new_library})
@@ -110,9 +143,36 @@ def sample_release(work, fixtures):
         [("radio.dll", "4.1"), ("notes.txt", staged("notes.txt")), ("bands.ini", staged("bands.ini"))],
         [("radio.dll", "radio.cab"), ("notes.txt", "texts.cab"), ("bands.ini", "texts.cab")],
         [("radio.dll", "True")])
-    older = {"radio.dll": old_library, "notes.txt": b"ZARN 4 release notes\r\n",
-             "bands.ini": b"[Bands]\r\nMW=526-1606\r\n"}
-    return release, older
+    release.add_hashes()
+    with open(os.path.join(work, "public_key"), "w") as f:
+        f.write(make_key(os.path.join(work, "key.pem")))
+    release.sign(os.path.join(work, "key.pem"))
+    return release, sample_older(fixtures)
+
+
+def sample_older(fixtures):
+    return {"radio.dll": open(os.path.join(fixtures, "v100.dll"), "rb").read(),
+            "notes.txt": b"ZARN 4 release notes\r\n", "bands.ini": b"[Bands]\r\nMW=526-1606\r\n"}
+
+
+def sample_zrelease(work, fixtures, zrelease):
+    """The demo's release: the same new files as sample_release, made into a signed release by
+    zrelease from a program folder (work/staging)."""
+    release = Release(work)
+    files = {"radio.dll": open(os.path.join(fixtures, "v41.dll"), "rb").read(),
+             "notes.txt": b"ZARN 4 release notes\r\n\r\n- receivers scan faster\r\n",
+             "bands.ini": b"[Bands]\r\nLW=148-283\r\nMW=526-1606\r\nSW=2300-26100\r\n"}
+    for name, data in files.items():
+        with open(os.path.join(release.staging, name), "wb") as f:
+            f.write(data)
+    key = os.path.join(work, "key.pem")
+    public = subprocess.run([zrelease, "keygen", key], check=True, capture_output=True,
+                            text=True).stdout.strip()
+    with open(os.path.join(work, "public_key"), "w") as f:
+        f.write(public)
+    subprocess.run([zrelease, "build", "--from", release.staging, "--to", release.updates,
+                    "--register", "radio.dll", "--key", key], check=True)
+    return release, sample_older(fixtures)
 
 
 def serve_forever(release, work):
@@ -125,11 +185,15 @@ def serve_forever(release, work):
 
 
 if __name__ == "__main__":
-    # release.py sample WORK FIXTURES: builds the demo's release in WORK, writes the older copies
-    # to WORK/older, and serves it until terminated.
+    # release.py sample WORK FIXTURES [ZRELEASE]: builds the sample release in WORK (with the
+    # zrelease program when one is given), writes the older copies to WORK/older, and serves it
+    # until terminated.
     signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
     work_folder, fixture_folder = sys.argv[2], sys.argv[3]
-    sample, older_copies = sample_release(work_folder, fixture_folder)
+    if len(sys.argv) > 4:
+        sample, older_copies = sample_zrelease(work_folder, fixture_folder, sys.argv[4])
+    else:
+        sample, older_copies = sample_release(work_folder, fixture_folder)
     os.makedirs(os.path.join(work_folder, "older"), exist_ok=True)
     for file_name, data in older_copies.items():
         with open(os.path.join(work_folder, "older", file_name), "wb") as f:

@@ -1,9 +1,10 @@
 """Whole update passes of the real program against pyftpdlib on 127.0.0.1, one row per outcome.
 
-Usage: update_pass.py BUILD_FOLDER
+Usage: update_pass.py BUILD_FOLDER [NAME_PART]   (NAME_PART: run only the rows whose name has it)
 
-Each row builds a release (gcab cabinets, a manifest, versioned and plain files), a sandbox
-program folder with older copies, a stand-in main program that may be running, a stand-in
+Each row builds a release (gcab cabinets, a manifest, versioned and plain files; or a signed one
+made by zrelease, then tampered with as the row says, with the settings holding a public key), a
+sandbox program folder with older copies, a stand-in main program that may be running, a stand-in
 registration tool and a settings store; runs zarn4update answering the question; then checks the
 status lines in order, which log file was saved, whether the update times were stored, the report
 the server received, the installed files byte for byte, the work folder, the restarts of the main
@@ -61,9 +62,40 @@ class Row:
     exit_code: int = 1
     installed: dict = field(default_factory=dict)    # name -> bytes after the pass
     registered: list = field(default_factory=list)   # parameters the tool received
+    # A release made by zrelease from radio.dll and notes.txt instead of the hand-made one,
+    # signed unless told otherwise, then changed by tamper(update folder, work folder).
+    zrelease: bool = False
+    signed: bool = True
+    tamper: object = None
+    key: str = None    # "Update Public Key": "release" (its key), "other" (another one) or text
+
+
+def zrelease(*arguments):
+    return subprocess.run([os.path.join(BUILD, "zrelease")] + list(arguments), check=True,
+                          capture_output=True, text=True).stdout
+
+
+def build_zrelease(work, row):
+    """The release zrelease makes of a program folder with the new radio.dll and notes.txt."""
+    release = rel.Release(work)
+    source = os.path.join(work, "src")
+    os.makedirs(source)
+    for name, data in (("radio.dll", NEW_VERSION), ("notes.txt", NEW_TEXT)):
+        with open(os.path.join(source, name), "wb") as f:
+            f.write(data)
+    keys = {"release": zrelease("keygen", os.path.join(work, "key.pem")).strip(),
+            "other": zrelease("keygen", os.path.join(work, "other.pem")).strip()}
+    signing = ["--key", os.path.join(work, "key.pem")] if row.signed else []
+    zrelease("build", "--from", source, "--to", release.updates, "--register", "radio.dll",
+             *signing)
+    if row.tamper:
+        row.tamper(release.updates, work)
+    return release, keys.get(row.key, row.key)
 
 
 def build_release(work, row):
+    if row.zrelease:
+        return build_zrelease(work, row)
     release = rel.Release(work)
     release.add_cab("radio.cab", {"radio.dll": NEW_VERSION})
     release.add_cab("notes.cab", {"notes.txt": NEW_TEXT})
@@ -74,7 +106,7 @@ def build_release(work, row):
     os.makedirs(os.path.join(release.updates, "bad.cab"))  # listed, but RETR fails
     if row.manifest:
         release.write_manifest(row.time_of_update, row.files, row.cabs, row.registration)
-    return release
+    return release, row.key
 
 
 def prepare_program(folder, build):
@@ -141,7 +173,7 @@ def run_row(row):
     problems = []
     work = tempfile.mkdtemp(prefix="zarn-pass-")
     try:
-        release = build_release(work, row)
+        release, public_key = build_release(work, row)
         folder = os.path.join(work, "prog")
         prepare_program(folder, BUILD)
         env = dict(os.environ, ZARN4_REGISTRY=os.path.join(work, "registry.db"),
@@ -149,6 +181,8 @@ def run_row(row):
         for name, value in row.settings.items():
             zreg(env, "add", rel.SETTINGS_KEY, "/v", name, "/t", "REG_DWORD", "/d", str(value),
                  "/f")
+        if public_key is not None:
+            zreg(env, "add", rel.SETTINGS_KEY, "/v", "Update Public Key", "/d", public_key, "/f")
         if row.main_running:
             subprocess.Popen([os.path.join(folder, "zarn4.exe")], start_new_session=True,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -220,6 +254,39 @@ def run_row(row):
         shutil.rmtree(work, ignore_errors=True)
 
 
+def flip_byte(name, offset=-10):
+    """A tamper step: one bit of the named file of the update folder changes."""
+    def tamper(updates, _work):
+        path = os.path.join(updates, name)
+        data = bytearray(open(path, "rb").read())
+        data[offset] ^= 0x01
+        open(path, "wb").write(bytes(data))
+    return tamper
+
+
+def resign(updates, work, edit=lambda text: text):
+    """Rewrites the manifest through edit and signs it again with the release's key."""
+    manifest = os.path.join(updates, "z4up.ini")
+    text = edit(open(manifest, "rb").read())
+    open(manifest, "wb").write(text)
+    rel.Release(work).sign(os.path.join(work, "key.pem"))
+
+
+def drop_notes_digest(updates, work):
+    resign(updates, work, lambda text: b"".join(
+        l for l in text.splitlines(True) if not l.startswith(b"notes.txt.cab=")))
+
+
+def swap_notes_cabinet(updates, work):
+    release = rel.Release(work)
+    release.add_cab("notes.txt.cab", {"notes.txt": b"not the publisher's notes\r\n"})
+    resign(updates, work)
+
+
+def remove_signature(updates, _work):
+    os.remove(os.path.join(updates, "z4up.ini.sig"))
+
+
 def rows():
     notes_date = str(rel.packed_date(os.path.join(FIXTURES, "v41.dll")) + 1)
     both = dict(files=[("radio.dll", "4.1"), ("notes.txt", notes_date)],
@@ -227,7 +294,45 @@ def rows():
     three = dict(files=[("a.txt", "1"), ("b.txt", "1"), ("c.txt", "1")],
                  cabs=[("a.txt", "a.cab"), ("c.txt", "c.cab")],
                  settings={"Repeat Rollback": 1})
+    signed_ok = ["1/2  Download notes.txt.cab (notes.txt) OK",
+                 "2/2  Download radio.dll.cab (radio.dll) OK", "Replaced notes.txt",
+                 "Replaced radio.dll", "Registering radio.dll", STORED]
+    refused = dict(zrelease=True, key="release", error_log=True,
+                   expected=["Looking for Update",
+                             "Manifest signature missing or invalid.  Quitting."],
+                   absent=["-radio.dll", "Downloading", FAILURE, STORED],
+                   installed={"radio.dll": OLD_VERSION, "notes.txt": OLD_TEXT})
+    notes_dropped = dict(zrelease=True, key="release", stored=True, exit_code=0,
+                         expected=["1/2  Download notes.txt.cab Failure # (%d)" % n
+                                   for n in range(1, 6)] +
+                                  ["2/2  Download radio.dll.cab (radio.dll) OK",
+                                   "Download Complete.  1 files to extract.",
+                                   "Replaced radio.dll", STORED],
+                         absent=["Replaced notes.txt"],
+                         installed={"radio.dll": NEW_VERSION, "notes.txt": OLD_TEXT},
+                         registered=["-q radio.dll"])
     return [
+        Row("zrelease release, signed, with the key", zrelease=True, key="release", stored=True,
+            exit_code=0, expected=signed_ok, absent=["Manifest signature"],
+            installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT},
+            registered=["-q radio.dll"]),
+        Row("manifest byte flipped", **refused, tamper=flip_byte("z4up.ini")),
+        Row("signature byte flipped", **refused, tamper=flip_byte("z4up.ini.sig")),
+        Row("signature missing", **refused, tamper=remove_signature),
+        Row("signature of another key", **{**refused, "key": "other"}),
+        Row("malformed key refuses every release", **{**refused, "key": "12ab"}),
+        Row("cabinet byte flipped", **notes_dropped, tamper=flip_byte("notes.txt.cab")),
+        Row("Hashes entry missing", **notes_dropped, tamper=drop_notes_digest),
+        Row("re-signed after a cabinet swap", **notes_dropped, tamper=swap_notes_cabinet),
+        Row("no key: a listed digest is still checked", **{**notes_dropped, "key": None},
+            signed=False, tamper=flip_byte("notes.txt.cab")),
+        Row("install without asking", **both, answer="n",
+            settings={"Install Without Asking": 1}, stored=True, exit_code=0,
+            expected=["-radio.dll Old:1.2.3.100 New:4.1 Replace.",
+                      "Update Accepted Without Asking", "Downloading 2 CAB Files...",
+                      "Replaced radio.dll", "Replaced notes.txt", STORED],
+            absent=["Update Cancelled by User"],
+            installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT}),
         Row("installed", **both, registration=[("radio.dll", "True"), ("notes.txt", "true")],
             main_running=True, stored=True, exit_code=0,
             expected=["Connecting to Server", "Looking for Update",
@@ -321,7 +426,8 @@ def main():
     lock = open("/tmp/zarn-companion-tests.lock", "a+")
     fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0)
     failed = 0
-    for row in rows():
+    only = sys.argv[2] if len(sys.argv) > 2 else ""
+    for row in (r for r in rows() if only in r.name):
         problems = run_row(row)
         print("%s: %s" % ("ok" if not problems else "FAIL", row.name))
         for problem in problems:

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "app/main_form.h"
+#include "app/release_trust.h"
+#include "app/settings_store.h"
 #include "common/exception.h"
 #include "net/net_exceptions.h"
 #include "net/tcp_client.h"
@@ -319,6 +321,19 @@ std::string ManyKeysManifest() {
   return text;
 }
 
+// A publisher's key in the settings (any point of the curve will do: no signature in these rows
+// is valid), and the listing, manifest and signature transfer of a pass that then checks it.
+void UsePublisherKey(const test::TempDir&) {
+  WriteSettingText(kUpdatePublicKeyValue,
+                   "f1f2dee18af7981f1cf30443b33579a72a9a54200c53fa3e2d7318871f0b5b00"
+                   "c3285a78d312c9febcda6fa336c16f1f57a53babe8713bbc537eecfc0a740be4");
+}
+
+Steps SignedListing(Steps signature_transfer) {
+  return test::Script({test::Download("z4up.ini\r\nz4up.ini.sig\r\na.cab\r\n"),
+                       test::Download(kManifest), std::move(signature_transfer)});
+}
+
 void InstallManyKeyFiles(const test::TempDir& program) {
   for (int i = 0; i < 270; ++i) test::WriteBytes(program.path() / ManyKeyName(i), "x");
 }
@@ -437,6 +452,27 @@ const std::vector<Row>& FaultRows() {
          true,
          End::kStored,
          {"1/1  Download a.cab (a.dll) OK", kStoring}},
+        // With a publisher's key: a signature the server refuses, and one that is not valid.
+        {"550 signature",
+         kList,
+         SignedListing(RefusedTransfer("550 No such file.\r\n")),
+         false,
+         End::kErrorLog,
+         {"Manifest signature missing or invalid.  Quitting."},
+         kManifest,
+         120,
+         false,
+         UsePublisherKey},
+        {"signature of junk",
+         kList,
+         SignedListing(test::Download(std::string(64, '\x5a'))),
+         false,
+         End::kErrorLog,
+         {"Manifest signature missing or invalid.  Quitting."},
+         kManifest,
+         120,
+         false,
+         UsePublisherKey},
         {"unwritable User folder",
          -1,
          {},

@@ -3,7 +3,10 @@
 # real registry, "cabinet.dll" and the notification-area icon. The watcher answers the "Confirm"
 # box by pressing its button: Yes in a first program folder (installed, exit code 0, a picture
 # of the window taken while its progress bar is part-way, saved as pass-window.png in the build
-# folder), No in a second one (nothing installed, exit code 2).
+# folder), No in a second one (nothing installed, exit code 2). The release is signed and the
+# settings hold its public key, so CNG checks the signature and the cabinets' digests; a third
+# pass after one byte of the signature changed installs nothing and asks nothing. zrelease.exe
+# verify finds the release sound before that change and not after it.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
@@ -24,6 +27,7 @@ for _ in $(seq 100); do [[ -f $work/port ]] && break; sleep 0.1; done
 key='HKCU\Software\Brenicsoft\Zarn4\Config'
 run reg delete "$key" /f >/dev/null 2>&1 || true
 run reg add "$key" /v "Update Server" /t REG_SZ /d "127.0.0.1:$(cat "$work/port")" /f >/dev/null
+run reg add "$key" /v "Update Public Key" /t REG_SZ /d "$(cat "$work/public_key")" /f >/dev/null
 installs=yes
 grep -q 'std::vector<std::string>&) {}' "$root/app/install_files.cpp" && installs=no
 
@@ -76,4 +80,30 @@ grep -qxF "Update Cancelled by User" < <(tr -d '\r' <"$no_folder/User/zarn4updat
   fail "cancel not logged"
 cmp -s "$no_folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after No"
 [[ $(ls "$work/root/127.0.0.1/incoming" | wc -l) -eq 1 ]] || fail "a report was sent after No"
-echo "ok: installed pass (installation checked: $installs) and declined pass under Wine"
+release_folder=$(windows_name "$work/root/127.0.0.1/pub/zarn4update")
+verify() { run "$build/zrelease.exe" verify "$release_folder" --public "$(cat "$work/public_key")"; }
+echo "=== zrelease verify"
+verify || fail "zrelease.exe does not find the release sound"
+echo "=== signature with one byte changed"
+/usr/bin/python3 - "$work/root/127.0.0.1/pub/zarn4update/z4up.ini.sig" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[20] ^= 0x01
+open(sys.argv[1], "wb").write(bytes(data))
+PY
+verify && fail "zrelease.exe finds the release sound after its signature changed"
+bad_folder=$work/Bad
+mkdir -p "$bad_folder/User"
+cp "$build/zarn4update.exe" "$work"/older/* "$bad_folder/"
+run reg delete "$key" /v "Program Folder" /f >/dev/null 2>&1 || true
+report=$(run "$build/e2e_watch.exe" --answer yes \
+  "$(windows_name "$bad_folder")\\zarn4update.exe" /run | tr -d '\r') || fail "watcher failed"
+echo "$report"
+grep -qx 'exit code: 1' <<<"$report" || fail "exit code after a bad signature"
+grep -q '^question:' <<<"$report" && fail "asked after a bad signature"
+log=$bad_folder/User/zarn4updatelog_error.txt
+[[ -f $log ]] || fail "no error log saved after a bad signature"
+grep -qxF "Manifest signature missing or invalid.  Quitting." < <(tr -d '\r' <"$log") ||
+  fail "bad signature not logged"
+cmp -s "$bad_folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after a bad signature"
+echo "ok: installed pass (installation checked: $installs), declined and refused passes under Wine"

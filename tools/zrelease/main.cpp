@@ -1,0 +1,96 @@
+// zrelease: the publisher's tool. Builds an update release from a program folder, makes a
+// signing key, and checks a finished release as the updater would.
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/release_trust.h"
+#include "common/hex.h"
+#include "tools/zrelease/publisher_commands.h"
+#include "tools/zrelease/release_verifier.h"
+
+namespace {
+
+using zarn::release::kExitFailed;
+using zarn::release::kExitOk;
+using zarn::release::kExitUsage;
+
+constexpr const char* kHelp =
+    "Usage: zrelease build --from PROGRAM_FOLDER --to UPDATE_FOLDER [--beta]\n"
+    "                      [--register NAME]... [--time STAMP] [--key PRIVATE_KEY]\n"
+    "       zrelease keygen PRIVATE_KEY\n"
+    "       zrelease verify UPDATE_FOLDER --public KEY [--beta]\n"
+    "\n"
+    "build   packs every file of PROGRAM_FOLDER and of its first-level subfolders into its own\n"
+    "        MSZIP cabinet (\"sub\\name\" becomes sub_name.cab) in UPDATE_FOLDER and writes the\n"
+    "        manifest z4up.ini (z4upbeta.ini with --beta): \"Files\" lists each file's dotted\n"
+    "        FileVersion, or its packed file date when it has none; \"Hashes\" the cabinets'\n"
+    "        SHA-256 digests. --register marks a file (its manifest key, such as radio.dll or\n"
+    "        sub\\radio.dll) for registration; repeat it for several. --key signs the manifest\n"
+    "        into z4up.ini.sig; without it an old signature in UPDATE_FOLDER is removed.\n"
+    "        --time sets \"Time Of Update\": whole minutes since 2000-01-01 00:00 UTC, given as\n"
+    "        that number or as a UTC time YYYY-MM-DDTHH:MM; the default is now.\n"
+    "keygen  makes a new P-256 key in the new file PRIVATE_KEY (PEM, readable by its owner\n"
+    "        only; an existing file is never replaced) and prints its public key: the value\n"
+    "        of the setting \"Update Public Key\" (128 hexadecimal digits).\n"
+    "verify  checks the manifest's signature under KEY (the hexadecimal text, or a file\n"
+    "        holding it), then that every listed file has a cabinet whose digest the manifest\n"
+    "        lists and which holds the file under its name. Prints each problem.\n"
+    "\n"
+    "  -h, --help   show this text\n"
+    "\n"
+    "build and keygen are made by the POSIX build of zrelease only.\n"
+    "\n"
+    "Exit status: 0 done (verify: the release is sound), 1 failed (verify: problems found),\n"
+    "2 bad command line.\n";
+
+using zarn::release::Usage;
+
+int Verify(const std::vector<std::string>& args) {
+  std::string folder;
+  std::string key_text;
+  bool beta = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--beta") {
+      beta = true;
+    } else if (args[i] == "--public") {
+      if (i + 1 >= args.size()) return Usage("verify: --public needs a value");
+      key_text = args[++i];
+    } else if (folder.empty() && args[i].rfind("--", 0) != 0) {
+      folder = args[i];
+    } else {
+      return Usage("verify: unexpected " + args[i]);
+    }
+  }
+  if (folder.empty() || key_text.empty()) return Usage("verify needs UPDATE_FOLDER and --public");
+  auto key = zarn::ParsePublicKey(key_text);
+  if (!key) {
+    std::ifstream file(key_text);
+    std::string line;
+    if (file && std::getline(file, line)) key = zarn::ParsePublicKey(line);
+  }
+  if (!key) return Usage("verify: --public takes 128 hexadecimal digits or a file holding them");
+  const std::vector<std::string> problems = zarn::release::VerifyRelease(folder, beta, *key);
+  for (const std::string& problem : problems) std::printf("%s\n", problem.c_str());
+  if (!problems.empty()) return kExitFailed;
+  std::printf("%s: the release is sound\n", folder.c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  for (const auto& arg : args) {
+    if (arg == "-h" || arg == "--help") {
+      std::fputs(kHelp, stdout);
+      return kExitOk;
+    }
+  }
+  if (args.empty()) return Usage("missing command");
+  if (args[0] == "build") return zarn::release::BuildCommand(args);
+  if (args[0] == "keygen") return zarn::release::KeygenCommand(args);
+  if (args[0] == "verify") return Verify(args);
+  return Usage("unknown command " + args[0]);
+}

@@ -1,0 +1,55 @@
+// "zrelease build" and "zrelease keygen" on POSIX: libgcab writes the cabinets, OpenSSL makes
+// keys and signs.
+#include <cstdio>
+
+#include "common/hex.h"
+#include "tools/zrelease/publisher_commands.h"
+#include "tools/zrelease/release_builder.h"
+#include "tools/zrelease/signing_key.h"
+#include "tools/zrelease/time_stamp.h"
+
+namespace zarn::release {
+
+int BuildCommand(const std::vector<std::string>& args) {
+  BuildOptions options;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& option = args[i];
+    if (option == "--beta") {
+      options.beta = true;
+      continue;
+    }
+    if (option != "--from" && option != "--to" && option != "--register" && option != "--time" &&
+        option != "--key") {
+      return Usage("build: unknown option " + option);
+    }
+    if (i + 1 >= args.size()) return Usage("build: " + option + " needs a value");
+    const std::string& value = args[++i];
+    if (option == "--from") {
+      options.from = value;
+    } else if (option == "--to") {
+      options.to = value;
+    } else if (option == "--register") {
+      options.registered.push_back(value);
+    } else if (option == "--key") {
+      options.key_path = value;
+    } else {
+      options.time = ParseTimeOfUpdate(value);
+      if (!options.time) return Usage("build: --time takes minutes since 2000 or YYYY-MM-DDTHH:MM");
+    }
+  }
+  if (options.from.empty() || options.to.empty()) return Usage("build needs --from and --to");
+  const std::string problem = BuildRelease(options);
+  return problem.empty() ? kExitOk : Failed(problem);
+}
+
+int KeygenCommand(const std::vector<std::string>& args) {
+  if (args.size() != 2) return Usage("keygen takes PRIVATE_KEY");
+  const auto key = SigningKey::Generate();
+  if (!key) return Failed("making a key failed");
+  const std::string problem = key->Save(args[1]);
+  if (!problem.empty()) return Failed(problem);
+  std::printf("%s\n", ToHex(key->PublicKey()).c_str());
+  return kExitOk;
+}
+
+}  // namespace zarn::release

@@ -1,0 +1,175 @@
+// The release a program folder makes: cabinets, manifest, digests and signature.
+#include "tools/zrelease/release_builder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "app/manifest_names.h"
+#include "app/packed_file_date.h"
+#include "app/release_trust.h"
+#include "app/version_comparison.h"
+#include "common/hex.h"
+#include "common/text.h"
+#include "platform/signature.h"
+#include "tools/zrelease/cabinet_writer.h"
+#include "tools/zrelease/signing_key.h"
+#include "tools/zrelease/time_stamp.h"
+
+namespace zarn::release {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Entry {
+  std::string key;  // as the manifest names it: "name" or "folder\name"
+  fs::path path;
+  std::string listed;
+  std::string cabinet;
+  std::string digest;
+};
+
+std::vector<fs::path> RegularFilesOf(const fs::path& folder) {
+  std::vector<fs::path> files;
+  for (const auto& item : fs::directory_iterator(folder)) {
+    if (item.is_regular_file() && !item.is_symlink()) files.push_back(item.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// The files of the folder, then those of each first-level subfolder, in name order.
+std::vector<Entry> Collect(const fs::path& from) {
+  std::vector<Entry> entries;
+  for (const fs::path& file : RegularFilesOf(from)) {
+    entries.push_back({file.filename().string(), file, {}, {}, {}});
+  }
+  std::vector<fs::path> folders;
+  for (const auto& item : fs::directory_iterator(from)) {
+    if (item.is_directory() && !item.is_symlink()) folders.push_back(item.path());
+  }
+  std::sort(folders.begin(), folders.end());
+  for (const fs::path& folder : folders) {
+    for (const fs::path& file : RegularFilesOf(folder)) {
+      entries.push_back(
+          {folder.filename().string() + "\\" + file.filename().string(), file, {}, {}, {}});
+    }
+  }
+  return entries;
+}
+
+// The value the comparison reads: a dotted "FileVersion" when the file has one, else its packed
+// file date in decimal.
+std::string ListedValue(const fs::path& path) {
+  const std::string version = GetFileVersionText(path.string());
+  if (version.find('.') != std::string::npos) return version;
+  return std::to_string(PackedFileDate(path.string()));
+}
+
+std::string Manifest(std::int32_t time, const std::vector<Entry>& entries,
+                     const std::set<std::string>& registered) {
+  std::string text = "[Ident]\r\nTime Of Update=" + std::to_string(time) + "\r\n[Files]\r\n";
+  for (const Entry& entry : entries) text += entry.key + "=" + entry.listed + "\r\n";
+  text += "[Cabs]\r\n";
+  for (const Entry& entry : entries) text += entry.key + "=" + entry.cabinet + "\r\n";
+  text += "[Registration]\r\n";
+  for (const Entry& entry : entries) {
+    if (registered.count(UpperAscii(entry.key)) != 0) text += entry.key + "=True\r\n";
+  }
+  text += "[" + std::string(kManifestHashes) + "]\r\n";
+  for (const Entry& entry : entries) text += entry.cabinet + "=" + entry.digest + "\r\n";
+  return text;
+}
+
+std::string WriteFile(const fs::path& path, const void* bytes, std::size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
+  out.close();
+  return out ? std::string() : "cannot write " + path.string();
+}
+
+}  // namespace
+
+std::string CabinetNameFor(const std::string& key) {
+  std::string name = key;
+  std::replace(name.begin(), name.end(), '\\', '_');
+  return name + ".cab";
+}
+
+std::string BuildRelease(const BuildOptions& options) {
+  std::error_code error;
+  if (!fs::is_directory(options.from, error)) return options.from + " is not a folder";
+  std::optional<SigningKey> key;
+  if (!options.key_path.empty()) {
+    std::string problem;
+    key = SigningKey::Load(options.key_path, problem);
+    if (!key) return problem;
+  }
+  std::optional<std::int32_t> time = options.time;
+  if (!time) time = TimeOfUpdateAt(std::time(nullptr));
+  if (!time) return "the clock is outside the range of \"Time Of Update\"";
+
+  std::vector<Entry> entries = Collect(options.from);
+  if (entries.empty()) return options.from + " holds no files";
+  std::set<std::string> registered;
+  for (const std::string& name : options.registered) registered.insert(UpperAscii(name));
+  std::set<std::string> unknown = registered;
+  std::map<std::string, std::string> cabinets;  // upper-cased cabinet name -> its key
+  for (Entry& entry : entries) {
+    if (!IsFileInsideProgramFolder(entry.key)) {
+      return entry.key + " cannot be a manifest key (a name the updater refuses)";
+    }
+    entry.cabinet = CabinetNameFor(entry.key);
+    const auto [at, added] = cabinets.emplace(UpperAscii(entry.cabinet), entry.key);
+    if (!added || !IsPlainCabName(entry.cabinet)) {
+      return entry.key + " and " + at->second + " would share the cabinet " + entry.cabinet;
+    }
+    unknown.erase(UpperAscii(entry.key));
+  }
+  for (const std::string& name : options.registered) {
+    if (unknown.count(UpperAscii(name)) != 0) {
+      return "--register " + name + ": no such file in " + options.from;
+    }
+  }
+
+  fs::create_directories(options.to, error);
+  if (!fs::is_directory(options.to, error)) return "cannot create the folder " + options.to;
+  const fs::path to(options.to);
+  for (Entry& entry : entries) {
+    entry.listed = ListedValue(entry.path);
+    const fs::path cabinet = to / entry.cabinet;
+    std::string problem = WriteSingleFileCabinet(entry.path.string(), entry.key, cabinet.string());
+    if (!problem.empty()) return problem;
+    const auto digest = platform::Sha256File(cabinet.string());
+    if (!digest) return "cannot read " + cabinet.string();
+    entry.digest = ToHex(*digest);
+    std::printf("%s -> %s (%s)\n", entry.key.c_str(), entry.cabinet.c_str(), entry.listed.c_str());
+  }
+
+  const std::string manifest_name = options.beta ? "z4upbeta.ini" : "z4up.ini";
+  const std::string text = Manifest(*time, entries, registered);
+  std::string problem = WriteFile(to / manifest_name, text.data(), text.size());
+  if (!problem.empty()) return problem;
+  const fs::path signature_path = to / (manifest_name + std::string(kSignatureSuffix));
+  if (key) {
+    const auto digest = platform::Sha256(
+        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    const auto signature = digest ? key->Sign(*digest) : std::nullopt;
+    if (!signature) return "signing the manifest failed";
+    problem = WriteFile(signature_path, signature->data(), signature->size());
+    if (!problem.empty()) return problem;
+  } else {
+    // A signature of an earlier manifest would not match this one.
+    fs::remove(signature_path, error);
+  }
+  std::printf("%s: %zu files, Time Of Update %d, %s\n", manifest_name.c_str(), entries.size(),
+              static_cast<int>(*time), key ? "signed" : "not signed");
+  return {};
+}
+
+}  // namespace zarn::release

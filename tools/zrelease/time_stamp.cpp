@@ -1,0 +1,46 @@
+// "Time Of Update" stamps in minutes since 2000.
+#include "tools/zrelease/time_stamp.h"
+
+#include <charconv>
+#include <cstdio>
+#include <string>
+
+namespace zarn::release {
+
+namespace {
+
+constexpr std::time_t kEpoch2000 = 946684800;  // 2000-01-01 00:00:00 UTC
+
+}  // namespace
+
+std::optional<std::int32_t> TimeOfUpdateAt(std::time_t when) {
+  if (when < kEpoch2000) return std::nullopt;
+  const std::int64_t minutes = (static_cast<std::int64_t>(when) - kEpoch2000) / 60;
+  if (minutes > INT32_MAX) return std::nullopt;
+  return static_cast<std::int32_t>(minutes);
+}
+
+std::optional<std::int32_t> ParseTimeOfUpdate(std::string_view text) {
+  std::int64_t number = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (!text.empty() && ec == std::errc() && end == text.data() + text.size()) {
+    if (number < 0 || number > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(number);
+  }
+  std::tm fields{};
+  char separator = 0;
+  int consumed = 0;
+  const std::string copy(text);
+  if (std::sscanf(copy.c_str(), "%4d-%2d-%2d%c%2d:%2d%n", &fields.tm_year, &fields.tm_mon,
+                  &fields.tm_mday, &separator, &fields.tm_hour, &fields.tm_min, &consumed) != 6 ||
+      static_cast<std::size_t>(consumed) != copy.size() || (separator != 'T' && separator != ' ') ||
+      fields.tm_mon < 1 || fields.tm_mon > 12 || fields.tm_mday < 1 || fields.tm_mday > 31 ||
+      fields.tm_hour > 23 || fields.tm_min > 59 || fields.tm_hour < 0 || fields.tm_min < 0) {
+    return std::nullopt;
+  }
+  fields.tm_year -= 1900;
+  fields.tm_mon -= 1;
+  return TimeOfUpdateAt(timegm(&fields));
+}
+
+}  // namespace zarn::release
