@@ -52,6 +52,12 @@ class EAbortPass : public Exception {
   using Exception::Exception;
 };
 
+// Thrown for a cabinet the release does not vouch for: the attempt counts as a failed download.
+class ECabinetUntrusted : public Exception {
+ public:
+  using Exception::Exception;
+};
+
 }  // namespace
 
 struct TfrmZarnUpdate::RunState {
@@ -207,10 +213,10 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
       } else if (cab_name != kDroppedMarker) {
         const std::string digest = run.manifest.ReadString(kManifestHashes, cab_name);
         const bool listed = digest != kManifestDefault;
-        if (run.digests_required && !listed) throw EAbortPass("No digest for " + cab_name);
+        if (run.digests_required && !listed) throw ECabinetUntrusted("No digest for " + cab_name);
         ftp.Get(cab_name, session_.work_folder + cab_name, true);
         if (listed && !FileDigestMatches(session_.work_folder + cab_name, digest)) {
-          throw EAbortPass("Digest mismatch of " + cab_name);
+          throw ECabinetUntrusted("Digest mismatch of " + cab_name);
         }
         ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
       }
