@@ -30,6 +30,8 @@ TEST(TimeOfUpdate, NumbersAndUtcTimesWithinTheSigned32BitRange) {
       {"2138-01-19T03:15", 72607875},
       {"1999-12-31T23:59", std::nullopt},
       {"2026-13-01T00:00", std::nullopt},
+      {"2024-02-29T12:34", 12708754},
+      {"2026-02-29T00:00", std::nullopt},  // not rolled over into March
       {"2026-12-08T11:10Z", std::nullopt},
       {"12ab", std::nullopt},
       {"", std::nullopt},

@@ -1,4 +1,4 @@
-// One-file MSZIP cabinets, written with libgcab.
+// One-file MSZIP cabinets: libgcab on POSIX, the cabinet library's FCI on Windows.
 #pragma once
 
 #include <string>

@@ -40,8 +40,6 @@ constexpr const char* kHelp =
     "\n"
     "  -h, --help   show this text\n"
     "\n"
-    "build and keygen are made by the POSIX build of zrelease only.\n"
-    "\n"
     "Exit status: 0 done (verify: the release is sound), 1 failed (verify: problems found),\n"
     "2 bad command line.\n";
 

@@ -81,7 +81,8 @@ std::string Manifest(std::int32_t time, const std::vector<Entry>& entries,
   for (const Entry& entry : entries) {
     if (registered.count(UpperAscii(entry.key)) != 0) text += entry.key + "=True\r\n";
   }
-  text += "[" + std::string(kManifestHashes) + "]\r\n";
+  // Appended piece by piece: GCC 12 warns falsely about "[" + std::string(...) at -O3.
+  text.append("[").append(kManifestHashes).append("]\r\n");
   for (const Entry& entry : entries) text += entry.cabinet + "=" + entry.digest + "\r\n";
   return text;
 }

@@ -1,5 +1,6 @@
-// The publisher's P-256 key through OpenSSL: made and kept as a PEM (PKCS #8) file, and used to
-// sign manifests. Signatures come out in the raw r||s form the updater checks.
+// The publisher's P-256 key through the platform's cryptography (OpenSSL on POSIX, CNG on
+// Windows): made and kept as a PEM (PKCS #8) file that both back ends read, and used to sign
+// manifests. Signatures come out in the raw r||s form the updater checks.
 #pragma once
 
 #include <memory>

@@ -2,6 +2,7 @@
 #include "tools/zrelease/time_stamp.h"
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -38,9 +39,17 @@ std::optional<std::int32_t> ParseTimeOfUpdate(std::string_view text) {
       fields.tm_hour > 23 || fields.tm_min > 59 || fields.tm_hour < 0 || fields.tm_min < 0) {
     return std::nullopt;
   }
-  fields.tm_year -= 1900;
-  fields.tm_mon -= 1;
-  return TimeOfUpdateAt(timegm(&fields));
+  // The calendar arithmetic of <chrono> is the same on every back end (Windows has no timegm),
+  // and it refuses days a month does not have instead of rolling them over.
+  namespace chrono = std::chrono;
+  const chrono::year_month_day date{chrono::year(fields.tm_year),
+                                    chrono::month(static_cast<unsigned>(fields.tm_mon)),
+                                    chrono::day(static_cast<unsigned>(fields.tm_mday))};
+  if (!date.ok()) return std::nullopt;
+  const auto moment =
+      chrono::sys_days(date) + chrono::hours(fields.tm_hour) + chrono::minutes(fields.tm_min);
+  return TimeOfUpdateAt(static_cast<std::time_t>(
+      chrono::duration_cast<chrono::seconds>(moment.time_since_epoch()).count()));
 }
 
 }  // namespace zarn::release

@@ -1,5 +1,6 @@
-// "zrelease build" and "zrelease keygen" on POSIX: libgcab writes the cabinets, OpenSSL makes
-// keys and signs.
+// "zrelease build" and "zrelease keygen": the command lines of making a release and a key. The
+// cabinets and keys come from the back end's own libraries (libgcab and OpenSSL on POSIX, the
+// cabinet library's FCI and CNG on Windows).
 #include <cstdio>
 
 #include "common/hex.h"

@@ -1,4 +1,4 @@
-// P-256 keys and ECDSA signatures with OpenSSL 3.
+// P-256 keys and ECDSA signatures with OpenSSL 3; the key file is OpenSSL's own PEM (PKCS #8).
 #include "tools/zrelease/signing_key.h"
 
 #include <fcntl.h>
