@@ -1,23 +1,17 @@
 #include "common/guid.h"
 
+#include "common/hex.h"
 #include "common/text.h"
 
 namespace zarn {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 // Reads `digits` hexadecimal digits at text[pos]; nullopt when any is not a digit.
 std::optional<std::uint32_t> HexAt(std::string_view text, std::size_t pos, std::size_t digits) {
   std::uint32_t value = 0;
   for (std::size_t i = 0; i < digits; ++i) {
-    const int d = HexDigit(text[pos + i]);
+    const int d = HexDigitValue(text[pos + i]);
     if (d < 0) return std::nullopt;
     value = (value << 4) | static_cast<std::uint32_t>(d);
   }

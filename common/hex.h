@@ -10,6 +10,9 @@
 
 namespace zarn {
 
+// The value of one hexadecimal digit (either letter case); -1 for any other character.
+int HexDigitValue(char c);
+
 // Two lower-case digits per byte.
 std::string ToHex(std::span<const std::uint8_t> bytes);
 // The bytes of an even number of hexadecimal digits (either letter case); nullopt for anything

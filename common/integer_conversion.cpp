@@ -1,18 +1,12 @@
 #include "common/integer_conversion.h"
 
 #include "common/exception.h"
+#include "common/hex.h"
 #include "common/text.h"
 
 namespace zarn {
 
 namespace {
-
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return 99;
-}
 
 // Strips a hexadecimal prefix ("$", "x", "0x"); true when there was one.
 bool TakeHexPrefix(std::string_view& text) {
@@ -43,8 +37,8 @@ std::optional<std::int32_t> ParseInt32(std::string_view text, IntegerForms forms
   const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
   std::int64_t magnitude = 0;
   for (const char c : text) {
-    const int digit = DigitValue(c);
-    if (digit >= base) return std::nullopt;
+    const int digit = HexDigitValue(c);
+    if (digit < 0 || digit >= base) return std::nullopt;
     magnitude = magnitude * base + digit;
     if (magnitude > limit) return std::nullopt;
   }

@@ -13,22 +13,17 @@
 #include <string>
 #include <vector>
 
+#include "common/c_deleter.h"
+
 namespace zarn::platform {
 
 namespace {
 
-template <auto Free>
-struct Deleter {
-  template <typename T>
-  void operator()(T* object) const {
-    Free(object);
-  }
-};
-using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX_free>>;
-using KeyContext = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
-using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using Signature = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG_free>>;
-using File = std::unique_ptr<std::FILE, Deleter<std::fclose>>;
+using DigestContext = std::unique_ptr<EVP_MD_CTX, CDeleter<EVP_MD_CTX_free>>;
+using KeyContext = std::unique_ptr<EVP_PKEY_CTX, CDeleter<EVP_PKEY_CTX_free>>;
+using Key = std::unique_ptr<EVP_PKEY, CDeleter<EVP_PKEY_free>>;
+using Signature = std::unique_ptr<ECDSA_SIG, CDeleter<ECDSA_SIG_free>>;
+using File = std::unique_ptr<std::FILE, CDeleter<std::fclose>>;
 
 std::optional<Sha256Digest> Finish(EVP_MD_CTX* context) {
   Sha256Digest digest{};

@@ -13,22 +13,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+
+#include "common/c_deleter.h"
 
 namespace zarn::release {
 
 namespace {
 
-template <auto Free>
-struct Deleter {
-  template <typename T>
-  void operator()(T* object) const {
-    Free(object);
-  }
-};
-using Bignum = std::unique_ptr<BIGNUM, Deleter<BN_free>>;
-using KeyContext = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
-using Signature = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG_free>>;
-using File = std::unique_ptr<std::FILE, Deleter<std::fclose>>;
+using Bignum = std::unique_ptr<BIGNUM, CDeleter<BN_free>>;
+using KeyContext = std::unique_ptr<EVP_PKEY_CTX, CDeleter<EVP_PKEY_CTX_free>>;
+using Signature = std::unique_ptr<ECDSA_SIG, CDeleter<ECDSA_SIG_free>>;
+using File = std::unique_ptr<std::FILE, CDeleter<std::fclose>>;
 
 std::string OpenSslError() {
   const unsigned long code = ERR_get_error();
@@ -50,7 +46,7 @@ bool IsP256(EVP_PKEY* key) {
 }  // namespace
 
 struct SigningKey::Impl {
-  std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>> key;
+  std::unique_ptr<EVP_PKEY, CDeleter<EVP_PKEY_free>> key;
 };
 
 SigningKey::SigningKey(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
