@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "cab/cabfiles.h"
+#include "tools/common/command_line.h"
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;  // the cabinet could not be read or a file not written
-constexpr int kExitUsage = 2;
+using zarn::tool::kExitFailed;  // the cabinet could not be read or a file not written
+using zarn::tool::kExitOk;
 
 constexpr const char* kHelp =
     "Usage: zcab x CABFILE [DIR]   extract every file of CABFILE into DIR (default: the\n"
@@ -26,8 +26,7 @@ constexpr const char* kHelp =
     "command line.\n";
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "zcab: %s\nTry 'zcab --help'.\n", problem.c_str());
-  return kExitUsage;
+  return zarn::tool::Usage("zcab", problem);
 }
 
 int Extract(const std::string& cabinet, const std::string& folder) {
@@ -59,11 +58,9 @@ int List(const std::string& cabinet) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  for (const auto& arg : args) {
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kHelp, stdout);
-      return kExitOk;
-    }
+  if (zarn::tool::AsksForHelp(args)) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
   }
   if (args.empty()) return Usage("missing command");
   const std::string& command = args[0];

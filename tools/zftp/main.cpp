@@ -8,15 +8,15 @@
 #include "net/ftp_client.h"
 #include "net/net_exceptions.h"
 #include "net/streams.h"
+#include "tools/common/command_line.h"
 #include "tools/zftp/ftp_url.h"
 
 namespace {
 
 using zarn::zftp::FtpUrl;
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;  // the server or the network said no
-constexpr int kExitUsage = 2;
+using zarn::tool::kExitFailed;  // the server or the network said no
+using zarn::tool::kExitOk;
 
 // The most bytes one receive call takes. The updater keeps the client's default of 32 KiB; a
 // command-line download of a large file spends far fewer system calls and wake-ups per byte with
@@ -39,8 +39,7 @@ constexpr const char* kHelp =
     "Exit status: 0 done, 1 the server or the network failed, 2 bad command line.\n";
 
 int Usage(const std::string& problem) {
-  std::fprintf(stderr, "zftp: %s\nTry 'zftp --help'.\n", problem.c_str());
-  return kExitUsage;
+  return zarn::tool::Usage("zftp", problem);
 }
 
 void Open(zarn::TFtpClient& ftp, const FtpUrl& url, bool verbose) {

@@ -12,9 +12,8 @@
 
 namespace {
 
-using zarn::release::kExitFailed;
-using zarn::release::kExitOk;
-using zarn::release::kExitUsage;
+using zarn::tool::kExitFailed;
+using zarn::tool::kExitOk;
 
 constexpr const char* kHelp =
     "Usage: zrelease build --from PROGRAM_FOLDER --to UPDATE_FOLDER [--beta]\n"
@@ -80,11 +79,9 @@ int Verify(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-  for (const auto& arg : args) {
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kHelp, stdout);
-      return kExitOk;
-    }
+  if (zarn::tool::AsksForHelp(args)) {
+    std::fputs(kHelp, stdout);
+    return kExitOk;
   }
   if (args.empty()) return Usage("missing command");
   if (args[0] == "build") return zarn::release::BuildCommand(args);

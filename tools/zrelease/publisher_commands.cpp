@@ -11,6 +11,8 @@
 
 namespace zarn::release {
 
+using tool::kExitOk;
+
 int BuildCommand(const std::vector<std::string>& args) {
   BuildOptions options;
   for (std::size_t i = 1; i < args.size(); ++i) {

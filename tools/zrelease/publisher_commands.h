@@ -5,20 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/command_line.h"
+
 namespace zarn::release {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;  // the release could not be built, or it is not sound
-inline constexpr int kExitUsage = 2;
-
 inline int Usage(const std::string& problem) {
-  std::fprintf(stderr, "zrelease: %s\nTry 'zrelease --help'.\n", problem.c_str());
-  return kExitUsage;
+  return tool::Usage("zrelease", problem);
 }
 
+// The release could not be built, or it is not sound.
 inline int Failed(const std::string& problem) {
   std::fprintf(stderr, "zrelease: %s\n", problem.c_str());
-  return kExitFailed;
+  return tool::kExitFailed;
 }
 
 // "build ..." and "keygen PRIVATE_KEY"; args[0] is the command's name.
