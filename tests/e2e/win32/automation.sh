@@ -7,14 +7,8 @@
 # the close question and releases; and a client that connects to a program the user started.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
-build=$(cd "$1" && pwd)
-root=$(cd "$(dirname "$0")/../../.." && pwd)
-run() { "$root/scripts/wine-run" "$@"; }
+source "$(dirname "$0")/wine_e2e.bash"
 source "$root/scripts/lib/wine-env.sh"
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
 
 sandbox=$(mktemp -d "${TMPDIR:-/tmp}/zarn-e2e.XXXXXX")
 silent_server=""
@@ -27,7 +21,6 @@ folder="$sandbox/Zarn 4"
 mkdir -p "$folder/User"
 cp "$build/zarn4update.exe" "$folder/"
 cp "$build/platform_child.exe" "$folder/zarn4.exe"
-windows_name() { run winepath -w "$1" | tr -d '\r'; }
 program=$(windows_name "$folder/zarn4update.exe")
 
 clsid='{4C3AF079-DB46-4F30-AC8F-088FED28DF95}'
