@@ -128,7 +128,7 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
   void UpdateMainBlock(RunState& run);
-  bool ManifestTrusted(RunState& run);
+  std::string_view ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
   void SkipStaleReplies();
   void RegisterServers(RunState& run);

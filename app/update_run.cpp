@@ -7,6 +7,7 @@
 
 #include "app/main_form.h"
 #include "app/manifest_names.h"
+#include "app/release_metadata.h"
 #include "app/release_trust.h"
 #include "app/update_common.h"
 #include "app/update_report.h"
@@ -119,10 +120,10 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
   }
   manifest_found_ = true;
   ftp.Get(session_.manifest_name, run.manifest.Path(), true);
-  if (!ManifestTrusted(run)) {
-    // Nothing of an unproven manifest is read: the pass ends as if there were none.
+  if (const std::string_view refusal = ManifestTrusted(run); !refusal.empty()) {
+    // Nothing more of a refused manifest is read: the pass ends as if there were none.
     manifest_found_ = false;
-    ShowStatus("Manifest signature missing or invalid.  Quitting.");
+    ShowStatus(refusal);
     ftp.Quit();
     return;
   }
@@ -238,20 +239,27 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
 }
 
 // Without a publisher's key configured every manifest is taken as it is. With one, the manifest's
-// signature must be on the server and valid for the downloaded manifest's bytes.
-bool TfrmZarnUpdate::ManifestTrusted(RunState& run) {
+// signature must be on the server and valid for the downloaded manifest's bytes, and then the
+// manifest must be for the channel read (roll-back reads production), unexpired, and not older
+// than the last one accepted on that channel. Returns the refusal's status line, or nothing.
+std::string_view TfrmZarnUpdate::ManifestTrusted(RunState& run) {
   const UpdateKey key = ReadUpdateKey();
-  if (!key.configured) return true;
+  if (!key.configured) return {};
   run.digests_required = true;
+  const std::string_view bad_signature = RefusalLine(ManifestRefusal::kSignature);
   const std::string signature_name = session_.manifest_name + std::string(kSignatureSuffix);
-  if (!ListHas(run.listing, signature_name)) return false;
+  if (!ListHas(run.listing, signature_name)) return bad_signature;
   const std::string signature_path = session_.work_folder + signature_name;
   try {
     ftp.Get(signature_name, signature_path, true);
   } catch (const ENetProtocolReplyError&) {
-    return false;  // refused by the server: as good as missing
+    return bad_signature;  // refused by the server: as good as missing
   }
-  return key.key && ManifestSignatureValid(*key.key, run.manifest.Path(), signature_path);
+  if (!key.key || !ManifestSignatureValid(*key.key, run.manifest.Path(), signature_path)) {
+    return bad_signature;
+  }
+  const bool beta = session_.manifest_name == kBetaManifest;
+  return RefusalLine(AcceptSignedManifest(run.manifest, beta ? kBetaChannel : kProductionChannel));
 }
 
 // ABOR is sent without reading its reply, and a refused or broken transfer may leave its own

@@ -58,9 +58,12 @@ class Release:
         with open(os.path.join(self.updates, name), "wb") as f:
             f.write(data)
 
-    def write_manifest(self, time_of_update, files, cabs=(), registration=(), name="z4up.ini"):
-        """files, cabs and registration are (key, value) pairs, written in their order."""
-        lines = ["[Ident]", "Time Of Update=%s" % time_of_update, "[Files]"]
+    def write_manifest(self, time_of_update, files, cabs=(), registration=(), name="z4up.ini",
+                       ident=()):
+        """files, cabs, registration and more "Ident" values are (key, value) pairs, written in
+        their order."""
+        lines = ["[Ident]", "Time Of Update=%s" % time_of_update]
+        lines += ["%s=%s" % pair for pair in ident] + ["[Files]"]
         lines += ["%s=%s" % pair for pair in files]
         lines += ["[Cabs]"] + ["%s=%s" % pair for pair in cabs]
         lines += ["[Registration]"] + ["%s=%s" % pair for pair in registration]
@@ -142,7 +145,7 @@ def sample_release(work, fixtures):
         300,
         [("radio.dll", "4.1"), ("notes.txt", staged("notes.txt")), ("bands.ini", staged("bands.ini"))],
         [("radio.dll", "radio.cab"), ("notes.txt", "texts.cab"), ("bands.ini", "texts.cab")],
-        [("radio.dll", "True")])
+        [("radio.dll", "True")], ident=[("Channel", "production")])
     release.add_hashes()
     with open(os.path.join(work, "public_key"), "w") as f:
         f.write(make_key(os.path.join(work, "key.pem")))

@@ -28,6 +28,8 @@ FAILURE = "FTP Connection Failure E1 in RunUpdate"
 STORED = "Storing Update Time in Registry"
 NEW_VERSION = open(os.path.join(FIXTURES, "v41.dll"), "rb").read()     # FileVersion 4.1
 OLD_VERSION = open(os.path.join(FIXTURES, "v100.dll"), "rb").read()    # FileVersion 1.2.3.100
+V123150 = open(os.path.join(FIXTURES, "v123150.dll"), "rb").read()     # ranks above 1.2.4.0
+V124 = open(os.path.join(FIXTURES, "v124.dll"), "rb").read()
 OLD_TEXT = b"notes of the old release\r\n"
 NEW_TEXT = b"notes of the new release\r\n" * 50
 
@@ -68,6 +70,11 @@ class Row:
     signed: bool = True
     tamper: object = None
     key: str = None    # "Update Public Key": "release" (its key), "other" (another one) or text
+    build: list = field(default_factory=list)     # more arguments of "zrelease build"
+    source: dict = field(default_factory=dict)    # name -> bytes in place of the new files
+    program: dict = field(default_factory=dict)   # name -> bytes in place of the older copies
+    build_warning: str = None                     # what zrelease build must warn about
+    after: dict = field(default_factory=dict)     # DWORD name -> value after the pass (None: absent)
 
 
 def zrelease(*arguments):
@@ -80,14 +87,18 @@ def build_zrelease(work, row):
     release = rel.Release(work)
     source = os.path.join(work, "src")
     os.makedirs(source)
-    for name, data in (("radio.dll", NEW_VERSION), ("notes.txt", NEW_TEXT)):
+    for name, data in {"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT, **row.source}.items():
         with open(os.path.join(source, name), "wb") as f:
             f.write(data)
     keys = {"release": zrelease("keygen", os.path.join(work, "key.pem")).strip(),
             "other": zrelease("keygen", os.path.join(work, "other.pem")).strip()}
     signing = ["--key", os.path.join(work, "key.pem")] if row.signed else []
-    zrelease("build", "--from", source, "--to", release.updates, "--register", "radio.dll",
-             *signing)
+    built = subprocess.run([os.path.join(BUILD, "zrelease"), "build", "--from", source, "--to",
+                            release.updates, "--register", "radio.dll", *signing, *row.build],
+                           check=True, capture_output=True, text=True)
+    if row.build_warning and row.build_warning not in built.stderr:
+        raise RuntimeError("zrelease build did not warn about %s: %r" %
+                           (row.build_warning, built.stderr))
     if row.tamper:
         row.tamper(release.updates, work)
     return release, keys.get(row.key, row.key)
@@ -109,7 +120,7 @@ def build_release(work, row):
     return release, row.key
 
 
-def prepare_program(folder, build):
+def prepare_program(folder, build, program):
     os.makedirs(os.path.join(folder, "User"))
     shutil.copy(os.path.join(build, "zarn4update"), folder)
     for name, text in (("zarn4.exe", MAIN_PROGRAM), ("derozor.exe", REGISTRATION_TOOL)):
@@ -118,7 +129,7 @@ def prepare_program(folder, build):
             f.write(text)
         os.chmod(path, 0o755)
     for name, data in (("radio.dll", OLD_VERSION), ("notes.txt", OLD_TEXT),
-                       ("a.txt", b"old a\r\n"), ("c.txt", b"old c\r\n")):
+                       ("a.txt", b"old a\r\n"), ("c.txt", b"old c\r\n"), *program.items()):
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
     # The installed plain files are old; the release's are from now.
@@ -175,7 +186,7 @@ def run_row(row):
     try:
         release, public_key = build_release(work, row)
         folder = os.path.join(work, "prog")
-        prepare_program(folder, BUILD)
+        prepare_program(folder, BUILD, row.program)
         env = dict(os.environ, ZARN4_REGISTRY=os.path.join(work, "registry.db"),
                    XDG_DATA_HOME=os.path.join(work, "data"))
         for name, value in row.settings.items():
@@ -217,6 +228,10 @@ def run_row(row):
         stored = query_dword(env, "Last Web Update") is not None
         if stored != row.stored:
             problems.append("update time stored: %s" % stored)
+        for name, want in row.after.items():
+            value = query_dword(env, name)
+            if (value and int(value, 16)) != (want if want is None else want & 0xFFFFFFFF):
+                problems.append("%s is %s after the pass, expected %s" % (name, value, want))
         reports = release.reports()
         if len(reports) != (1 if row.stored else 0):
             problems.append("%d reports received" % len(reports))
@@ -283,6 +298,18 @@ def swap_notes_cabinet(updates, work):
     resign(updates, work)
 
 
+def strip_channel(updates, work):
+    """The manifest as zrelease made it before releases named their channel, signed again."""
+    resign(updates, work, lambda text: b"".join(
+        l for l in text.splitlines(True) if not l.startswith(b"Channel=")))
+
+
+def beta_as_production(updates, _work):
+    for suffix in ("", ".sig"):
+        os.rename(os.path.join(updates, "z4upbeta.ini" + suffix),
+                  os.path.join(updates, "z4up.ini" + suffix))
+
+
 def remove_signature(updates, _work):
     os.remove(os.path.join(updates, "z4up.ini.sig"))
 
@@ -302,6 +329,15 @@ def rows():
                              "Manifest signature missing or invalid.  Quitting."],
                    absent=["-radio.dll", "Downloading", FAILURE, STORED],
                    installed={"radio.dll": OLD_VERSION, "notes.txt": OLD_TEXT})
+    # Refused by the rule for signed manifests: nothing of the release is looked at or stored.
+    def rule_refused(line, before=(), **changes):
+        row = dict(refused, expected=[*before, "Looking for Update", line], **changes)
+        row["absent"] = row["absent"] + ["Manifest signature"]
+        return row
+    older = dict(build=["--time", "1000"], settings={"Last Trusted Update": 1001},
+                 after={"Last Trusted Update": 1001, "Last Web Update": None})
+    older_line = "Manifest older than the last one accepted.  Quitting."
+    rolling_back = "Rolling Back To Production Version"
     notes_dropped = dict(zrelease=True, key="release", stored=True, exit_code=0,
                          expected=["1/2  Download notes.txt.cab Failure # (%d)" % n
                                    for n in range(1, 6)] +
@@ -316,6 +352,43 @@ def rows():
             exit_code=0, expected=signed_ok, absent=["Manifest signature"],
             installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT},
             registered=["-q radio.dll"]),
+        Row("signed release raises the accepted stamp", zrelease=True, key="release", stored=True,
+            exit_code=0, build=["--time", "1000"], settings={"Last Trusted Update": 999},
+            after={"Last Trusted Update": 1000}, expected=signed_ok,
+            installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT},
+            registered=["-q radio.dll"]),
+        Row("roll-back to the current production release", zrelease=True, key="release",
+            stored=True, exit_code=0, build=["--time", "1000"],
+            settings={"Repeat Rollback": 1, "Last Trusted Update": 1000},
+            after={"Last Trusted Update": 1000, "Repeat Rollback": 0},
+            expected=[rolling_back] + signed_ok, absent=["Manifest ", "-radio.dll"],
+            installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT},
+            registered=["-q radio.dll"]),
+        Row("replayed older release", **rule_refused(older_line, **older)),
+        Row("replayed older release, roll-back after beta",
+            **rule_refused(older_line, [rolling_back],
+                           **{**older, "settings": {"Last Update Was Beta": 1,
+                                                    "Last Trusted Update": 1001}})),
+        Row("replayed older release, Repeat Rollback set",
+            **rule_refused(older_line, [rolling_back],
+                           **{**older, "settings": {"Repeat Rollback": 1,
+                                                    "Last Trusted Update": 1001},
+                              "after": {**older["after"], "Repeat Rollback": 1}})),
+        Row("replayed 1.2.3.150 over 1.2.4.0",
+            **rule_refused(older_line, **{**older, "installed": {"radio.dll": V124}}),
+            source={"radio.dll": V123150}, program={"radio.dll": V124},
+            build_warning="version 1.2.3.150: its field 150 lies outside 0 to 99"),
+        Row("beta release served as production",
+            **rule_refused("Manifest for another channel.  Quitting.",
+                           after={"Last Trusted Update": None,
+                                  "Last Trusted Beta Update": None}),
+            build=["--beta"], tamper=beta_as_production),
+        Row("expired release", **rule_refused("Manifest expired.  Quitting.",
+                                              after={"Last Trusted Update": None}),
+            build=["--expires", "0"]),
+        Row("release without a channel", **rule_refused("Manifest without a channel.  Quitting.",
+                                                        after={"Last Trusted Update": None}),
+            tamper=strip_channel),
         Row("manifest byte flipped", **refused, tamper=flip_byte("z4up.ini")),
         Row("signature byte flipped", **refused, tamper=flip_byte("z4up.ini.sig")),
         Row("signature missing", **refused, tamper=remove_signature),

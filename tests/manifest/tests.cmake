@@ -16,6 +16,9 @@ zarn_pe_fixture(binary_strings.dll ${fixture_src}/binary_strings.rc dll32)
 zarn_file_version_fixture(v41.dll "4.1" 040904B0 "0x409, 1200")
 zarn_file_version_fixture(v41dot.dll "4.1." 040904B0 "0x409, 1200")
 zarn_file_version_fixture(v100.dll "1.2.3.100" 040904B0 "0x409, 1200")
+# A version the comparison ranks above the newer 1.2.4.0 (its last field carries).
+zarn_file_version_fixture(v123150.dll "1.2.3.150" 040904B0 "0x409, 1200")
+zarn_file_version_fixture(v124.dll "1.2.4.0" 040904B0 "0x409, 1200")
 zarn_file_version_fixture(commas.dll "4,1,0,5" 040904B0 "0x409, 1200")
 zarn_file_version_fixture(japanese.dll "2.0.0.0" 041103A4 "0x411, 932")
 add_custom_command(

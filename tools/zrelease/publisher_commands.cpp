@@ -1,6 +1,7 @@
 // "zrelease build" and "zrelease keygen": the command lines of making a release and a key. The
 // cabinets and keys come from the back end's own libraries (libgcab and OpenSSL on POSIX, the
 // cabinet library's FCI and CNG on Windows).
+#include <charconv>
 #include <cstdio>
 
 #include "common/hex.h"
@@ -22,7 +23,7 @@ int BuildCommand(const std::vector<std::string>& args) {
       continue;
     }
     if (option != "--from" && option != "--to" && option != "--register" && option != "--time" &&
-        option != "--key") {
+        option != "--key" && option != "--expires") {
       return Usage("build: unknown option " + option);
     }
     if (i + 1 >= args.size()) return Usage("build: " + option + " needs a value");
@@ -35,6 +36,13 @@ int BuildCommand(const std::vector<std::string>& args) {
       options.registered.push_back(value);
     } else if (option == "--key") {
       options.key_path = value;
+    } else if (option == "--expires") {
+      std::int32_t days = -1;
+      const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), days);
+      if (ec != std::errc() || end != value.data() + value.size() || days < 0) {
+        return Usage("build: --expires takes a whole number of days");
+      }
+      options.expires_days = days;
     } else {
       options.time = ParseTimeOfUpdate(value);
       if (!options.time) return Usage("build: --time takes minutes since 2000 or YYYY-MM-DDTHH:MM");

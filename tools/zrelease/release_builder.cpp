@@ -11,9 +11,11 @@
 
 #include "app/manifest_names.h"
 #include "app/packed_file_date.h"
+#include "app/release_metadata.h"
 #include "app/release_trust.h"
 #include "app/version_comparison.h"
 #include "common/hex.h"
+#include "common/integer_conversion.h"
 #include "common/text.h"
 #include "platform/signature.h"
 #include "tools/zrelease/cabinet_writer.h"
@@ -32,6 +34,7 @@ struct Entry {
   std::string listed;
   std::string cabinet;
   std::string digest;
+  std::uintmax_t size = 0;  // the cabinet's
 };
 
 std::vector<fs::path> RegularFilesOf(const fs::path& folder) {
@@ -47,7 +50,7 @@ std::vector<fs::path> RegularFilesOf(const fs::path& folder) {
 std::vector<Entry> Collect(const fs::path& from) {
   std::vector<Entry> entries;
   for (const fs::path& file : RegularFilesOf(from)) {
-    entries.push_back({file.filename().string(), file, {}, {}, {}});
+    entries.push_back({file.filename().string(), file, {}, {}, {}, 0});
   }
   std::vector<fs::path> folders;
   for (const auto& item : fs::directory_iterator(from)) {
@@ -57,7 +60,7 @@ std::vector<Entry> Collect(const fs::path& from) {
   for (const fs::path& folder : folders) {
     for (const fs::path& file : RegularFilesOf(folder)) {
       entries.push_back(
-          {folder.filename().string() + "\\" + file.filename().string(), file, {}, {}, {}});
+          {folder.filename().string() + "\\" + file.filename().string(), file, {}, {}, {}, 0});
     }
   }
   return entries;
@@ -71,9 +74,21 @@ std::string ListedValue(const fs::path& path) {
   return std::to_string(PackedFileDate(path.string()));
 }
 
-std::string Manifest(std::int32_t time, const std::vector<Entry>& entries,
-                     const std::set<std::string>& registered) {
-  std::string text = "[Ident]\r\nTime Of Update=" + std::to_string(time) + "\r\n[Files]\r\n";
+// "[" + name + "]" and its line end (appended piece by piece: GCC 12 warns falsely about
+// "[" + std::string(...) at -O3).
+std::string SectionLine(std::string_view name) {
+  std::string line("[");
+  line.append(name).append("]\r\n");
+  return line;
+}
+
+std::string Manifest(std::int32_t time, std::optional<std::int32_t> expires, bool beta,
+                     const std::vector<Entry>& entries, const std::set<std::string>& registered) {
+  std::string text = "[Ident]\r\nTime Of Update=" + std::to_string(time) + "\r\n";
+  text.append(kManifestChannel).append("=").append(beta ? kBetaChannel : kProductionChannel);
+  text += "\r\n";
+  if (expires) text.append(kManifestExpires).append("=" + std::to_string(*expires) + "\r\n");
+  text += "[Files]\r\n";
   for (const Entry& entry : entries) text += entry.key + "=" + entry.listed + "\r\n";
   text += "[Cabs]\r\n";
   for (const Entry& entry : entries) text += entry.key + "=" + entry.cabinet + "\r\n";
@@ -81,9 +96,12 @@ std::string Manifest(std::int32_t time, const std::vector<Entry>& entries,
   for (const Entry& entry : entries) {
     if (registered.count(UpperAscii(entry.key)) != 0) text += entry.key + "=True\r\n";
   }
-  // Appended piece by piece: GCC 12 warns falsely about "[" + std::string(...) at -O3.
-  text.append("[").append(kManifestHashes).append("]\r\n");
+  text += SectionLine(kManifestHashes);
   for (const Entry& entry : entries) text += entry.cabinet + "=" + entry.digest + "\r\n";
+  text += SectionLine(kManifestSizes);
+  for (const Entry& entry : entries) {
+    text += entry.cabinet + "=" + std::to_string(entry.size) + "\r\n";
+  }
   return text;
 }
 
@@ -95,6 +113,26 @@ std::string WriteFile(const fs::path& path, const void* bytes, std::size_t size)
 }
 
 }  // namespace
+
+std::string VersionRankingProblem(std::string_view version) {
+  constexpr std::int64_t kWeights[] = {1000000, 10000, 100, 1};
+  std::int64_t number = 0;
+  for (std::size_t field = 0; field < 4 && !version.empty(); ++field) {
+    const std::size_t dot = version.find('.');
+    const std::string_view text = version.substr(0, dot);
+    const auto value = ParseInt32(text, IntegerForms::Decimal);
+    if (!value) return "the field \"" + std::string(text) + "\" is no number";
+    if (field > 0 && (*value < 0 || *value > 99)) {
+      return "its field " + std::to_string(*value) +
+             " lies outside 0 to 99 and carries into the field before it (the updater ranks "
+             "1.2.3.150 above 1.2.4.0)";
+    }
+    number += *value * kWeights[field];
+    version = dot == std::string_view::npos ? std::string_view() : version.substr(dot + 1);
+  }
+  if (number < 0 || number > INT32_MAX) return "it lies outside the comparison's 32-bit range";
+  return {};
+}
 
 std::string CabinetNameFor(const std::string& key) {
   std::string name = key;
@@ -114,6 +152,14 @@ std::string BuildRelease(const BuildOptions& options) {
   std::optional<std::int32_t> time = options.time;
   if (!time) time = TimeOfUpdateAt(std::time(nullptr));
   if (!time) return "the clock is outside the range of \"Time Of Update\"";
+  std::optional<std::int32_t> expires;
+  if (options.expires_days) {
+    const std::int64_t stamp = *time + std::int64_t{*options.expires_days} * 24 * 60;
+    if (*options.expires_days < 0 || stamp > INT32_MAX) {
+      return "--expires: the stamp would lie beyond 2^31 - 1 minutes";
+    }
+    expires = static_cast<std::int32_t>(stamp);
+  }
 
   std::vector<Entry> entries = Collect(options.from);
   if (entries.empty()) return options.from + " holds no files";
@@ -143,17 +189,26 @@ std::string BuildRelease(const BuildOptions& options) {
   const fs::path to(options.to);
   for (Entry& entry : entries) {
     entry.listed = ListedValue(entry.path);
+    if (entry.listed.find('.') != std::string::npos) {
+      const std::string problem = VersionRankingProblem(entry.listed);
+      if (!problem.empty()) {
+        std::fprintf(stderr, "zrelease: warning: %s: version %s: %s\n", entry.key.c_str(),
+                     entry.listed.c_str(), problem.c_str());
+      }
+    }
     const fs::path cabinet = to / entry.cabinet;
     std::string problem = WriteSingleFileCabinet(entry.path.string(), entry.key, cabinet.string());
     if (!problem.empty()) return problem;
     const auto digest = platform::Sha256File(cabinet.string());
     if (!digest) return "cannot read " + cabinet.string();
     entry.digest = ToHex(*digest);
+    entry.size = fs::file_size(cabinet, error);
+    if (error) return "cannot read " + cabinet.string();
     std::printf("%s -> %s (%s)\n", entry.key.c_str(), entry.cabinet.c_str(), entry.listed.c_str());
   }
 
   const std::string manifest_name = options.beta ? "z4upbeta.ini" : "z4up.ini";
-  const std::string text = Manifest(*time, entries, registered);
+  const std::string text = Manifest(*time, expires, options.beta, entries, registered);
   std::string problem = WriteFile(to / manifest_name, text.data(), text.size());
   if (!problem.empty()) return problem;
   const fs::path signature_path = to / (manifest_name + std::string(kSignatureSuffix));
@@ -168,8 +223,9 @@ std::string BuildRelease(const BuildOptions& options) {
     // A signature of an earlier manifest would not match this one.
     fs::remove(signature_path, error);
   }
-  std::printf("%s: %zu files, Time Of Update %d, %s\n", manifest_name.c_str(), entries.size(),
-              static_cast<int>(*time), key ? "signed" : "not signed");
+  std::printf("%s: %zu files, Time Of Update %d, %s%s\n", manifest_name.c_str(), entries.size(),
+              static_cast<int>(*time), key ? "signed" : "not signed",
+              expires ? (", expires " + FormatTimeOfUpdate(*expires) + " UTC").c_str() : "");
   return {};
 }
 

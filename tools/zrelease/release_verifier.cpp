@@ -1,13 +1,18 @@
 // The checks of a finished release.
 #include "tools/zrelease/release_verifier.h"
 
+#include <charconv>
+#include <ctime>
 #include <filesystem>
 
 #include "app/manifest_names.h"
+#include "app/release_metadata.h"
 #include "app/release_trust.h"
 #include "app/update_manifest.h"
 #include "cab/cabfiles.h"
+#include "common/integer_conversion.h"
 #include "common/text.h"
+#include "tools/zrelease/time_stamp.h"
 
 namespace zarn::release {
 
@@ -27,6 +32,42 @@ bool CabinetHolds(const fs::path& cabinet, const std::string& key) {
   return false;
 }
 
+// What the updater's rule for signed manifests says of this one, read on its channel by an
+// updater that has accepted nothing before; empty when it is taken.
+std::string IdentProblem(const UpdateManifest& manifest, std::string_view channel) {
+  const ReleaseIdent ident = ReadReleaseIdent(manifest);
+  const std::int32_t now = TimeOfUpdateAt(std::time(nullptr)).value_or(0);
+  switch (CheckReleaseIdent(ident, channel, now, std::nullopt)) {
+    case ManifestRefusal::kNoChannel:
+      return "the manifest names no \"Channel\": the updater refuses it";
+    case ManifestRefusal::kOtherChannel:
+      return "the manifest's \"Channel\" is " + ident.channel + ", not " + std::string(channel);
+    case ManifestRefusal::kExpired:
+      if (const auto expires = ParseInt32(ident.expires, IntegerForms::DecimalOrHex)) {
+        return "the release expired at " + FormatTimeOfUpdate(*expires) + " UTC";
+      }
+      return "\"Expires\" is no stamp: " + ident.expires;
+    default:
+      return {};
+  }
+}
+
+// The cabinet's size against its "Sizes" entry (a decimal number of bytes); empty when equal.
+std::string SizeProblem(const UpdateManifest& manifest, const fs::path& cabinet) {
+  const std::string name = cabinet.filename().string();
+  const std::string listed = manifest.ReadString(kManifestSizes, name);
+  if (listed == kManifestDefault) return name + ": no \"Sizes\" entry";
+  std::uintmax_t size = 0;
+  const auto [end, ec] = std::from_chars(listed.data(), listed.data() + listed.size(), size);
+  std::error_code error;
+  const std::uintmax_t actual = fs::file_size(cabinet, error);
+  if (ec != std::errc() || end != listed.data() + listed.size() || error || size != actual) {
+    return name + ": the size in \"Sizes\" (" + listed + ") is not the cabinet's (" +
+           std::to_string(actual) + ")";
+  }
+  return {};
+}
+
 }  // namespace
 
 std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
@@ -43,6 +84,8 @@ std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
   }
   std::vector<std::string> problems;
   const UpdateManifest manifest(manifest_path.string());
+  const std::string ident = IdentProblem(manifest, beta ? kBetaChannel : kProductionChannel);
+  if (!ident.empty()) problems.push_back(ident);
   const std::vector<std::string> keys = manifest.ReadSectionKeys(kManifestFiles);
   if (keys.empty()) problems.push_back("the manifest lists no files");
   for (const std::string& file : keys) {
@@ -59,6 +102,9 @@ std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
     if (!fs::is_regular_file(cabinet_path)) {
       problems.push_back(file + ": the cabinet " + cabinet + " is missing");
       continue;
+    }
+    if (std::string size = SizeProblem(manifest, cabinet_path); !size.empty()) {
+      problems.push_back(std::move(size));
     }
     const std::string digest = manifest.ReadString(kManifestHashes, cabinet);
     if (digest == kManifestDefault) {

@@ -4,22 +4,10 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 namespace zarn::release {
-
-namespace {
-
-constexpr std::time_t kEpoch2000 = 946684800;  // 2000-01-01 00:00:00 UTC
-
-}  // namespace
-
-std::optional<std::int32_t> TimeOfUpdateAt(std::time_t when) {
-  if (when < kEpoch2000) return std::nullopt;
-  const std::int64_t minutes = (static_cast<std::int64_t>(when) - kEpoch2000) / 60;
-  if (minutes > INT32_MAX) return std::nullopt;
-  return static_cast<std::int32_t>(minutes);
-}
 
 std::optional<std::int32_t> ParseTimeOfUpdate(std::string_view text) {
   std::int64_t number = 0;
@@ -50,6 +38,19 @@ std::optional<std::int32_t> ParseTimeOfUpdate(std::string_view text) {
       chrono::sys_days(date) + chrono::hours(fields.tm_hour) + chrono::minutes(fields.tm_min);
   return TimeOfUpdateAt(static_cast<std::time_t>(
       chrono::duration_cast<chrono::seconds>(moment.time_since_epoch()).count()));
+}
+
+std::string FormatTimeOfUpdate(std::int32_t stamp) {
+  namespace chrono = std::chrono;
+  const auto moment = chrono::sys_days(chrono::year(2000) / 1 / 1) + chrono::minutes(stamp);
+  const auto day = chrono::floor<chrono::days>(moment);
+  const chrono::year_month_day date(day);
+  const auto minutes = chrono::duration_cast<chrono::minutes>(moment - day).count();
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
+  return text;
 }
 
 }  // namespace zarn::release

@@ -4,17 +4,21 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <optional>
+#include <string>
 #include <string_view>
+
+#include "app/release_metadata.h"
 
 namespace zarn::release {
 
-// The stamp of a moment; nullopt before 2000 or beyond the 32-bit range.
-std::optional<std::int32_t> TimeOfUpdateAt(std::time_t when);
+using zarn::TimeOfUpdateAt;
 
 // A stamp given on the command line: a decimal whole number from 0 to 2^31 - 1 taken as it is,
 // or a UTC time "YYYY-MM-DDTHH:MM" (or with a blank for the "T"). nullopt for anything else.
 std::optional<std::int32_t> ParseTimeOfUpdate(std::string_view text);
+
+// A stamp as the UTC time "YYYY-MM-DDTHH:MM" it stands for.
+std::string FormatTimeOfUpdate(std::int32_t stamp);
 
 }  // namespace zarn::release
