@@ -1,9 +1,12 @@
-// The settings and files around a release's signature: which key the updater holds, and which
-// signature files it takes at all. Runs natively and under Wine.
+// The settings and files around a release's signature: which key the updater holds, which
+// signature files it takes at all, and what a signed manifest must say about itself. Runs
+// natively and under Wine.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
+#include "app/release_metadata.h"
 #include "app/release_trust.h"
 #include "common/hex.h"
 #include "tests/support/settings_sandbox.h"
@@ -97,6 +100,31 @@ TEST(FileDigest, MatchesTheListedDigestInEitherLetterCase) {
   EXPECT_TRUE(FileDigestMatches(path, Upper(digest)));
   EXPECT_FALSE(FileDigestMatches(path, digest.substr(0, 62)));
   EXPECT_FALSE(FileDigestMatches(dir.PathOf("missing.cab"), digest));
+}
+
+TEST(ReleaseIdent, ChannelThenExpiryThenStampDecide) {
+  using enum ManifestRefusal;
+  constexpr std::int32_t kNow = 14000000;
+  const struct Row {
+    const char* name;
+    ReleaseIdent ident;
+    std::optional<std::int32_t> last;
+    ManifestRefusal refusal;
+  } rows[] = {
+      {"first release", {"production", "ERROR", 900}, std::nullopt, kNone},
+      {"same release again", {"production", "ERROR", 1000}, 1000, kNone},
+      {"older than accepted", {"production", "ERROR", 999}, 1000, kOlder},
+      {"no stamp, one accepted", {"production", "ERROR", -1}, 1000, kOlder},
+      {"no channel", {"ERROR", "ERROR", 1000}, std::nullopt, kNoChannel},
+      {"other channel, even expired", {"beta", "1", 1000}, std::nullopt, kOtherChannel},
+      {"expires this minute", {"production", std::to_string(kNow), 1000}, 1000, kExpired},
+      {"expires next minute", {"production", std::to_string(kNow + 1), 1000}, 1000, kNone},
+      {"unreadable expiry", {"production", "soon", 1000}, 1000, kExpired},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CheckReleaseIdent(row.ident, kProductionChannel, kNow, row.last), row.refusal)
+        << row.name;
+  }
 }
 
 }  // namespace

@@ -1,13 +1,20 @@
 // The publisher's tool's own rules: the "Time Of Update" form (it must keep growing past 2038 and
-// fit the manifest's 32-bit number) and the releases it refuses to build.
+// fit the manifest's 32-bit number), the releases it refuses to build, the versions it warns
+// about, and what verify finds wrong in a signed release's "Ident" and "Sizes".
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <span>
 
+#include "common/hex.h"
+#include "platform/signature.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 #include "tools/zrelease/release_builder.h"
+#include "tools/zrelease/release_verifier.h"
+#include "tools/zrelease/signing_key.h"
 #include "tools/zrelease/time_stamp.h"
 
 namespace zarn::release {
@@ -53,10 +60,10 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
     const char* problem;
   } rows[] = {
       {"two files, one cabinet name",
-       {from.string(), dir.PathOf("out1"), false, {}, 0, ""},
+       {from.string(), dir.PathOf("out1"), false, {}, 0, "", {}},
        "a\\b.txt and a_b.txt would share the cabinet a_b.txt.cab"},
       {"no such folder",
-       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, ""},
+       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, "", {}},
        " is not a folder"},
   };
   for (const Row& row : rows) {
@@ -65,9 +72,91 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
   }
   std::filesystem::remove(from / "a" / "b.txt");
   const std::string problem =
-      BuildRelease({from.string(), dir.PathOf("out3"), false, {"radio.dll"}, 0, ""});
+      BuildRelease({from.string(), dir.PathOf("out3"), false, {"radio.dll"}, 0, "", {}});
   EXPECT_EQ(problem, "--register radio.dll: no such file in " + from.string());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "out3" / "z4up.ini"));
+}
+
+TEST(VersionRanking, WarnsAboutWhatTheComparisonRanksWrongly) {
+  const struct Row {
+    const char* version;
+    bool warned;
+  } rows[] = {
+      {"4.1", false},           {"1.2.3.99", false},     {"100.0.0.0", false},
+      {"1.2.3.150", true},      {"1.100", true},         {"1.2.-1", true},
+      {"2147.48.36.47", false}, {"2147.48.36.48", true}, {"1.2.3.4.500", false},
+      {"1.2a", true},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(!VersionRankingProblem(row.version).empty(), row.warned) << row.version;
+  }
+}
+
+// The manifest rewritten by edit and signed again with the release's own key, as a publisher
+// could do by hand.
+void Resign(const std::filesystem::path& manifest, const SigningKey& key,
+            const std::function<std::string(std::string)>& edit) {
+  const std::string text = edit(test::ReadWholeFile(manifest));
+  test::WriteBytes(manifest, text);
+  const auto digest =
+      platform::Sha256(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  const auto signature = key.Sign(*digest);
+  test::WriteBytes(manifest.string() + ".sig",
+                   std::string_view(reinterpret_cast<const char*>(signature->data()), 64));
+}
+
+std::string Replaced(std::string text, std::string_view from, std::string_view to) {
+  const std::size_t at = text.find(from);
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+TEST(VerifyRelease, ChecksChannelExpiryAndSizesAsSigned) {
+  const test::TempDir dir;
+  const std::filesystem::path from = dir.path() / "prog";
+  std::filesystem::create_directories(from);
+  test::WriteBytes(from / "notes.txt", "the release notes");
+  const std::string key_path = dir.PathOf("key.pem");
+  const auto key = SigningKey::Generate();
+  ASSERT_TRUE(key && key->Save(key_path).empty());
+  const auto keep = [](std::string text) { return text; };
+  const struct Row {
+    const char* name;
+    bool beta;
+    std::optional<std::int32_t> expires_days;
+    std::function<std::string(std::string)> edit;
+    const char* problem;  // "": sound
+  } rows[] = {
+      {"production", false, 100000, keep, ""},
+      {"beta", true, std::nullopt, keep, ""},
+      {"made before releases named their channel", false, std::nullopt,
+       [](std::string text) { return Replaced(text, "Channel=production\r\n", ""); },
+       "the manifest names no \"Channel\": the updater refuses it"},
+      {"the beta channel's manifest", false, std::nullopt,
+       [](std::string text) { return Replaced(text, "=production", "=beta"); },
+       "the manifest's \"Channel\" is beta, not production"},
+      {"expired", false, 0, keep, "the release expired at 2024-02-29T12:34 UTC"},
+      {"a wrong size", false, std::nullopt,
+       [](std::string text) {
+         return Replaced(text, "[Sizes]\r\nnotes.txt.cab=", "[Sizes]\r\nnotes.txt.cab=1");
+       },
+       "notes.txt.cab: the size in \"Sizes\" ("},
+      {"a cabinet not in Sizes", false, std::nullopt,
+       [](std::string text) { return text.substr(0, text.find("[Sizes]")); },
+       "notes.txt.cab: no \"Sizes\" entry"},
+  };
+  for (const Row& row : rows) {
+    const std::string to = dir.PathOf(row.name);
+    BuildOptions options{from.string(), to, row.beta, {}, 12708754, key_path, row.expires_days};
+    ASSERT_EQ(BuildRelease(options), "") << row.name;
+    Resign(std::filesystem::path(to) / (row.beta ? "z4upbeta.ini" : "z4up.ini"), *key, row.edit);
+    const std::vector<std::string> problems = VerifyRelease(to, row.beta, key->PublicKey());
+    if (*row.problem == '\0') {
+      EXPECT_TRUE(problems.empty()) << row.name << ": " << problems.front();
+    } else {
+      ASSERT_EQ(problems.size(), 1u) << row.name;
+      EXPECT_EQ(problems.front().rfind(row.problem, 0), 0u) << row.name << ": " << problems[0];
+    }
+  }
 }
 
 }  // namespace
