@@ -71,12 +71,16 @@ class Release:
             f.write("\n".join(lines) + "\n")
 
     def add_hashes(self, name="z4up.ini"):
-        """Appends a "Hashes" section with the SHA-256 of every cabinet in the update folder."""
+        """Appends the sections "Hashes" and "Sizes" with the SHA-256 and the size of every
+        cabinet in the update folder."""
+        cabs = sorted(c for c in os.listdir(self.updates)
+                      if c.endswith(".cab") and os.path.isfile(os.path.join(self.updates, c)))
         lines = ["[Hashes]"]
-        for cab in sorted(os.listdir(self.updates)):
-            if cab.endswith(".cab") and os.path.isfile(os.path.join(self.updates, cab)):
-                with open(os.path.join(self.updates, cab), "rb") as f:
-                    lines.append("%s=%s" % (cab, hashlib.sha256(f.read()).hexdigest()))
+        for cab in cabs:
+            with open(os.path.join(self.updates, cab), "rb") as f:
+                lines.append("%s=%s" % (cab, hashlib.sha256(f.read()).hexdigest()))
+        lines += ["[Sizes]"] + ["%s=%d" % (cab, os.path.getsize(os.path.join(self.updates, cab)))
+                                for cab in cabs]
         with open(os.path.join(self.updates, name), "a", newline="\r\n") as f:
             f.write("\n".join(lines) + "\n")
 

@@ -75,7 +75,7 @@ std::string ListedValue(const fs::path& path) {
 }
 
 // "[" + name + "]" and its line end (appended piece by piece: GCC 12 warns falsely about
-// "[" + std::string(...) at -O3).
+// "x" + std::string(...) at -O3).
 std::string SectionLine(std::string_view name) {
   std::string line("[");
   line.append(name).append("]\r\n");
@@ -87,7 +87,10 @@ std::string Manifest(std::int32_t time, std::optional<std::int32_t> expires, boo
   std::string text = "[Ident]\r\nTime Of Update=" + std::to_string(time) + "\r\n";
   text.append(kManifestChannel).append("=").append(beta ? kBetaChannel : kProductionChannel);
   text += "\r\n";
-  if (expires) text.append(kManifestExpires).append("=" + std::to_string(*expires) + "\r\n");
+  if (expires) {
+    // Appended piece by piece, as above.
+    text.append(kManifestExpires).append("=").append(std::to_string(*expires)).append("\r\n");
+  }
   text += "[Files]\r\n";
   for (const Entry& entry : entries) text += entry.key + "=" + entry.listed + "\r\n";
   text += "[Cabs]\r\n";

@@ -5,8 +5,9 @@
 # of the window taken while its progress bar is part-way, saved as pass-window.png in the build
 # folder), No in a second one (nothing installed, exit code 2). The release is signed and the
 # settings hold its public key, so CNG checks the signature and the cabinets' digests; a third
-# pass after one byte of the signature changed installs nothing and asks nothing. zrelease.exe
-# verify finds the release sound before that change and not after it.
+# pass after the accepted stamp was raised past the release's, and a fourth after one byte of the
+# signature changed, install nothing and ask nothing. zrelease.exe verify finds the release sound
+# before that change and not after it.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
@@ -84,6 +85,30 @@ release_folder=$(windows_name "$work/root/127.0.0.1/pub/zarn4update")
 verify() { run "$build/zrelease.exe" verify "$release_folder" --public "$(cat "$work/public_key")"; }
 echo "=== zrelease verify"
 verify || fail "zrelease.exe does not find the release sound"
+
+# refused FOLDER LINE: a pass that must end at the manifest with LINE, asking nothing.
+refused() {
+  local folder=$1 line=$2
+  mkdir -p "$folder/User"
+  cp "$build/zarn4update.exe" "$work"/older/* "$folder/"
+  run reg delete "$key" /v "Program Folder" /f >/dev/null 2>&1 || true
+  report=$(run "$build/e2e_watch.exe" --answer yes \
+    "$(windows_name "$folder")\\zarn4update.exe" /run | tr -d '\r') || fail "watcher failed"
+  echo "$report"
+  grep -qx 'exit code: 1' <<<"$report" || fail "exit code after: $line"
+  grep -q '^question:' <<<"$report" && fail "asked before: $line"
+  local log=$folder/User/zarn4updatelog_error.txt
+  [[ -f $log ]] || fail "no error log saved after: $line"
+  grep -qxF "$line" < <(tr -d '\r' <"$log") || fail "not logged: $line"
+  cmp -s "$folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after: $line"
+}
+echo "=== the accepted release's stamp was kept"
+run reg query "$key" /v "Last Trusted Update" | tr -d '\r' | grep -q 'REG_DWORD *0x12c$' ||
+  fail "\"Last Trusted Update\" is not the release's 300"
+echo "=== the same release replayed after a newer one was accepted"
+run reg add "$key" /v "Last Trusted Update" /t REG_DWORD /d 301 /f >/dev/null
+refused "$work/Older" "Manifest older than the last one accepted.  Quitting."
+run reg delete "$key" /v "Last Trusted Update" /f >/dev/null
 echo "=== signature with one byte changed"
 /usr/bin/python3 - "$work/root/127.0.0.1/pub/zarn4update/z4up.ini.sig" <<'PY'
 import sys
@@ -92,18 +117,5 @@ data[20] ^= 0x01
 open(sys.argv[1], "wb").write(bytes(data))
 PY
 verify && fail "zrelease.exe finds the release sound after its signature changed"
-bad_folder=$work/Bad
-mkdir -p "$bad_folder/User"
-cp "$build/zarn4update.exe" "$work"/older/* "$bad_folder/"
-run reg delete "$key" /v "Program Folder" /f >/dev/null 2>&1 || true
-report=$(run "$build/e2e_watch.exe" --answer yes \
-  "$(windows_name "$bad_folder")\\zarn4update.exe" /run | tr -d '\r') || fail "watcher failed"
-echo "$report"
-grep -qx 'exit code: 1' <<<"$report" || fail "exit code after a bad signature"
-grep -q '^question:' <<<"$report" && fail "asked after a bad signature"
-log=$bad_folder/User/zarn4updatelog_error.txt
-[[ -f $log ]] || fail "no error log saved after a bad signature"
-grep -qxF "Manifest signature missing or invalid.  Quitting." < <(tr -d '\r' <"$log") ||
-  fail "bad signature not logged"
-cmp -s "$bad_folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after a bad signature"
+refused "$work/Bad" "Manifest signature missing or invalid.  Quitting."
 echo "ok: installed pass (installation checked: $installs), declined and refused passes under Wine"
