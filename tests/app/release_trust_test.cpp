@@ -111,11 +111,8 @@ TEST(ReleaseIdent, ChannelThenExpiryThenStampDecide) {
     std::optional<std::int32_t> last;
     ManifestRefusal refusal;
   } rows[] = {
-      {"first release", {"production", "ERROR", 900}, std::nullopt, kNone},
       {"same release again", {"production", "ERROR", 1000}, 1000, kNone},
-      {"older than accepted", {"production", "ERROR", 999}, 1000, kOlder},
       {"no stamp, one accepted", {"production", "ERROR", -1}, 1000, kOlder},
-      {"no channel", {"ERROR", "ERROR", 1000}, std::nullopt, kNoChannel},
       {"other channel, even expired", {"beta", "1", 1000}, std::nullopt, kOtherChannel},
       {"expires this minute", {"production", std::to_string(kNow), 1000}, 1000, kExpired},
       {"expires next minute", {"production", std::to_string(kNow + 1), 1000}, 1000, kNone},
