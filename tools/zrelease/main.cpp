@@ -18,8 +18,9 @@ using zarn::tool::kExitOk;
 constexpr const char* kHelp =
     "Usage: zrelease build --from PROGRAM_FOLDER --to UPDATE_FOLDER [--beta]\n"
     "                      [--register NAME]... [--time STAMP] [--key PRIVATE_KEY]\n"
+    "                      [--base OLD_PROGRAM_FOLDER]\n"
     "       zrelease keygen PRIVATE_KEY\n"
-    "       zrelease verify UPDATE_FOLDER --public KEY [--beta]\n"
+    "       zrelease verify UPDATE_FOLDER --public KEY [--beta] [--base OLD_PROGRAM_FOLDER]\n"
     "\n"
     "build   packs every file of PROGRAM_FOLDER and of its first-level subfolders into its own\n"
     "        MSZIP cabinet (\"sub\\name\" becomes sub_name.cab) in UPDATE_FOLDER and writes the\n"
@@ -30,12 +31,19 @@ constexpr const char* kHelp =
     "        into z4up.ini.sig; without it an old signature in UPDATE_FOLDER is removed.\n"
     "        --time sets \"Time Of Update\": whole minutes since 2000-01-01 00:00 UTC, given as\n"
     "        that number or as a UTC time YYYY-MM-DDTHH:MM; the default is now.\n"
+    "        --base names the previous release's program folder: each file that is there\n"
+    "        and changed also gets a zstd patch against it (name.patch beside its cabinet,\n"
+    "        listed under \"Patches\" and \"Hashes\"), unless a file is over 64 MiB or the\n"
+    "        patch would not save a quarter of the cabinet. Users with that file installed\n"
+    "        can download the patch instead of the cabinet.\n"
     "keygen  makes a new P-256 key in the new file PRIVATE_KEY (PEM, readable by its owner\n"
     "        only; an existing file is never replaced) and prints its public key: the value\n"
     "        of the setting \"Update Public Key\" (128 hexadecimal digits).\n"
     "verify  checks the manifest's signature under KEY (the hexadecimal text, or a file\n"
     "        holding it), then that every listed file has a cabinet whose digest the manifest\n"
-    "        lists and which holds the file under its name. Prints each problem.\n"
+    "        lists and which holds the file under its name, and that each patch is listed,\n"
+    "        intact and gives the file its cabinet holds; with --base each patch is also\n"
+    "        applied to the file it names in OLD_PROGRAM_FOLDER. Prints each problem.\n"
     "\n"
     "  -h, --help   show this text\n"
     "\n"
@@ -47,6 +55,7 @@ using zarn::release::Usage;
 int Verify(const std::vector<std::string>& args) {
   std::string folder;
   std::string key_text;
+  std::string base;
   bool beta = false;
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--beta") {
@@ -54,6 +63,9 @@ int Verify(const std::vector<std::string>& args) {
     } else if (args[i] == "--public") {
       if (i + 1 >= args.size()) return Usage("verify: --public needs a value");
       key_text = args[++i];
+    } else if (args[i] == "--base") {
+      if (i + 1 >= args.size()) return Usage("verify: --base needs a value");
+      base = args[++i];
     } else if (folder.empty() && args[i].rfind("--", 0) != 0) {
       folder = args[i];
     } else {
@@ -68,7 +80,7 @@ int Verify(const std::vector<std::string>& args) {
     if (file && std::getline(file, line)) key = zarn::ParsePublicKey(line);
   }
   if (!key) return Usage("verify: --public takes 128 hexadecimal digits or a file holding them");
-  const std::vector<std::string> problems = zarn::release::VerifyRelease(folder, beta, *key);
+  const std::vector<std::string> problems = zarn::release::VerifyRelease(folder, beta, *key, base);
   for (const std::string& problem : problems) std::printf("%s\n", problem.c_str());
   if (!problems.empty()) return kExitFailed;
   std::printf("%s: the release is sound\n", folder.c_str());

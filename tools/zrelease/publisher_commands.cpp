@@ -22,7 +22,7 @@ int BuildCommand(const std::vector<std::string>& args) {
       continue;
     }
     if (option != "--from" && option != "--to" && option != "--register" && option != "--time" &&
-        option != "--key") {
+        option != "--key" && option != "--base") {
       return Usage("build: unknown option " + option);
     }
     if (i + 1 >= args.size()) return Usage("build: " + option + " needs a value");
@@ -35,6 +35,8 @@ int BuildCommand(const std::vector<std::string>& args) {
       options.registered.push_back(value);
     } else if (option == "--key") {
       options.key_path = value;
+    } else if (option == "--base") {
+      options.base = value;
     } else {
       options.time = ParseTimeOfUpdate(value);
       if (!options.time) return Usage("build: --time takes minutes since 2000 or YYYY-MM-DDTHH:MM");

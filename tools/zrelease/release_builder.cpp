@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "platform/signature.h"
 #include "tools/zrelease/cabinet_writer.h"
+#include "tools/zrelease/patch_builder.h"
 #include "tools/zrelease/signing_key.h"
 #include "tools/zrelease/time_stamp.h"
 
@@ -72,7 +73,8 @@ std::string ListedValue(const fs::path& path) {
 }
 
 std::string Manifest(std::int32_t time, const std::vector<Entry>& entries,
-                     const std::set<std::string>& registered) {
+                     const std::set<std::string>& registered,
+                     const std::vector<MadePatch>& patches) {
   std::string text = "[Ident]\r\nTime Of Update=" + std::to_string(time) + "\r\n[Files]\r\n";
   for (const Entry& entry : entries) text += entry.key + "=" + entry.listed + "\r\n";
   text += "[Cabs]\r\n";
@@ -84,6 +86,8 @@ std::string Manifest(std::int32_t time, const std::vector<Entry>& entries,
   // Appended piece by piece: GCC 12 warns falsely about "[" + std::string(...) at -O3.
   text.append("[").append(kManifestHashes).append("]\r\n");
   for (const Entry& entry : entries) text += entry.cabinet + "=" + entry.digest + "\r\n";
+  text += PatchHashLines(patches);
+  text += PatchesSection(patches);
   return text;
 }
 
@@ -152,8 +156,19 @@ std::string BuildRelease(const BuildOptions& options) {
     std::printf("%s -> %s (%s)\n", entry.key.c_str(), entry.cabinet.c_str(), entry.listed.c_str());
   }
 
+  std::vector<MadePatch> patches;
+  if (!options.base.empty()) {
+    std::vector<PatchCandidate> candidates;
+    for (const Entry& entry : entries) {
+      candidates.push_back({entry.key, entry.path, to / entry.cabinet});
+    }
+    const std::string problem =
+        MakeReleasePatches(options.from, options.base, to, candidates, patches);
+    if (!problem.empty()) return problem;
+  }
+
   const std::string manifest_name = options.beta ? "z4upbeta.ini" : "z4up.ini";
-  const std::string text = Manifest(*time, entries, registered);
+  const std::string text = Manifest(*time, entries, registered, patches);
   std::string problem = WriteFile(to / manifest_name, text.data(), text.size());
   if (!problem.empty()) return problem;
   const fs::path signature_path = to / (manifest_name + std::string(kSignatureSuffix));
@@ -168,8 +183,9 @@ std::string BuildRelease(const BuildOptions& options) {
     // A signature of an earlier manifest would not match this one.
     fs::remove(signature_path, error);
   }
-  std::printf("%s: %zu files, Time Of Update %d, %s\n", manifest_name.c_str(), entries.size(),
-              static_cast<int>(*time), key ? "signed" : "not signed");
+  std::printf("%s: %zu files, %zu patches, Time Of Update %d, %s\n", manifest_name.c_str(),
+              entries.size(), patches.size(), static_cast<int>(*time),
+              key ? "signed" : "not signed");
   return {};
 }
 

@@ -15,12 +15,14 @@ struct BuildOptions {
   std::vector<std::string> registered;  // manifest keys marked "True" under "Registration"
   std::optional<std::int32_t> time;     // "Time Of Update"; default: now
   std::string key_path;                 // private key; empty: unsigned
+  std::string base;                     // the previous program folder; empty: no patches
 };
 
 // Builds the release: one MSZIP cabinet per file of the folder and of its first-level
 // subfolders, the manifest with "Ident", "Files", "Cabs", "Registration" and "Hashes", and with
-// a key the manifest's signature beside it (without one, an old signature there is removed).
-// Progress goes to standard output. Returns an empty text, or what went wrong.
+// a key the manifest's signature beside it; with a base, the patches against it and their
+// "Patches" section (tools/zrelease/patch_builder.h). With (without one, an old signature there is
+// removed). Progress goes to standard output. Returns an empty text, or what went wrong.
 std::string BuildRelease(const BuildOptions& options);
 
 // The cabinet's name for a manifest key: "\" becomes "_", then ".cab" is appended.

@@ -8,6 +8,7 @@
 #include "app/update_manifest.h"
 #include "cab/cabfiles.h"
 #include "common/text.h"
+#include "tools/zrelease/patch_verifier.h"
 
 namespace zarn::release {
 
@@ -30,7 +31,8 @@ bool CabinetHolds(const fs::path& cabinet, const std::string& key) {
 }  // namespace
 
 std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
-                                       const platform::P256PublicKey& key) {
+                                       const platform::P256PublicKey& key,
+                                       const std::string& base_folder) {
   const fs::path root(folder);
   const std::string manifest_name = beta ? "z4upbeta.ini" : "z4up.ini";
   const fs::path manifest_path = root / manifest_name;
@@ -68,6 +70,9 @@ std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
     } else if (!CabinetHolds(cabinet_path, file)) {
       problems.push_back(cabinet + ": does not hold " + file);
     }
+  }
+  for (std::string& problem : VerifyPatches(root, manifest, base_folder)) {
+    problems.push_back(std::move(problem));
   }
   return problems;
 }
