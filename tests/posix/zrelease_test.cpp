@@ -1,5 +1,5 @@
 // The publisher's tool's own rules: the "Time Of Update" form (it must keep growing past 2038 and
-// fit the manifest's 32-bit number) and the releases it refuses to build.
+// fit the manifest's 32-bit number), the releases it refuses to build, and releases with patches.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +8,8 @@
 #include "tests/support/file_contents.h"
 #include "tests/support/temp_dir.h"
 #include "tools/zrelease/release_builder.h"
+#include "tools/zrelease/release_verifier.h"
+#include "tools/zrelease/signing_key.h"
 #include "tools/zrelease/time_stamp.h"
 
 namespace zarn::release {
@@ -53,10 +55,10 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
     const char* problem;
   } rows[] = {
       {"two files, one cabinet name",
-       {from.string(), dir.PathOf("out1"), false, {}, 0, ""},
+       {from.string(), dir.PathOf("out1"), false, {}, 0, "", ""},
        "a\\b.txt and a_b.txt would share the cabinet a_b.txt.cab"},
       {"no such folder",
-       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, ""},
+       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, "", ""},
        " is not a folder"},
   };
   for (const Row& row : rows) {
@@ -65,9 +67,66 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
   }
   std::filesystem::remove(from / "a" / "b.txt");
   const std::string problem =
-      BuildRelease({from.string(), dir.PathOf("out3"), false, {"radio.dll"}, 0, ""});
+      BuildRelease({from.string(), dir.PathOf("out3"), false, {"radio.dll"}, 0, "", ""});
   EXPECT_EQ(problem, "--register radio.dll: no such file in " + from.string());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "out3" / "z4up.ini"));
+}
+
+// A release with patches against the previous program folder: only a changed file that a patch
+// makes clearly smaller gets one, and verify finds the release sound with and without the base,
+// and each kind of damage with it.
+TEST(BuildRelease, PatchesAgainstTheOldFolderVerifyWithAndWithoutIt) {
+  const test::TempDir dir;
+  const std::filesystem::path old_folder = dir.path() / "old";
+  const std::filesystem::path from = dir.path() / "new";
+  for (const char* folder : {"old", "new", "other"}) {
+    std::filesystem::create_directory(dir.path() / folder);
+  }
+  std::string library(200000, '\0');
+  for (std::size_t i = 0; i < library.size(); ++i) library[i] = static_cast<char>(i * i >> 7);
+  test::WriteBytes(old_folder / "radio.dll", library);
+  test::WriteBytes(old_folder / "same.txt", "same");
+  library.replace(5000, 8, "12345678");
+  test::WriteBytes(from / "radio.dll", library);
+  test::WriteBytes(from / "same.txt", "same");
+  test::WriteBytes(from / "new.txt", "only in the new folder");
+  const auto key = SigningKey::Generate();
+  ASSERT_TRUE(key);
+  ASSERT_EQ(key->Save(dir.PathOf("key.pem")), "");
+  const std::string out = dir.PathOf("out");
+  ASSERT_EQ(
+      BuildRelease({from.string(), out, false, {}, 0, dir.PathOf("key.pem"), old_folder.string()}),
+      "");
+  const std::filesystem::path patch = dir.path() / "out" / "radio.dll.patch";
+  ASSERT_TRUE(std::filesystem::exists(patch));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "same.txt.patch"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "new.txt.patch"));
+
+  test::WriteBytes(dir.path() / "other" / "radio.dll", library);
+  const std::string good_patch = test::ReadWholeFile(patch);
+  std::string bad_patch = good_patch;
+  bad_patch.back() ^= 1;
+  const struct Row {
+    const char* name;
+    std::string base;
+    std::string patch;
+    const char* problem;  // empty: sound
+  } rows[] = {
+      {"without the base", "", good_patch, ""},
+      {"with the base", old_folder.string(), good_patch, ""},
+      {"a folder without the base", dir.PathOf("other"), good_patch, "is not the patch's base"},
+      {"a changed patch", "", bad_patch, "the digest does not match the patch"},
+  };
+  for (const Row& row : rows) {
+    test::WriteBytes(patch, row.patch);
+    const auto problems = VerifyRelease(out, false, key->PublicKey(), row.base);
+    const std::string all = problems.empty() ? "" : problems.front();
+    if (*row.problem == '\0') {
+      EXPECT_TRUE(problems.empty()) << row.name << ": " << all;
+    } else {
+      EXPECT_NE(all.find(row.problem), std::string::npos) << row.name << ": " << all;
+    }
+  }
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The publisher's tool on Windows: zrelease.exe makes keys (CNG) and releases (the cabinet
 # library's FCI) under Wine, and they must be the same releases and keys as the POSIX tool's.
-# Each row makes a key with one tool and builds a signed release with one tool; both tools must
-# find it sound, cabextract must read every cabinet back to the program folder's bytes, and a
-# key made by zrelease.exe must not be readable by others. Keys zrelease.exe must refuse close
+# Each row makes a key with one tool and builds a signed release with one tool, with patches
+# against an older copy of the folder; both tools must find it sound (each patch applied to its
+# base), cabextract must read every cabinet back to the program folder's bytes, and a key made by
+# zrelease.exe must not be readable by others. Keys zrelease.exe must refuse close
 # the table. Argument: the win32 build folder; the POSIX zrelease comes from the posix-debug
 # build (or ZARN_POSIX_BUILD). Needs the prefix of scripts/wine-tests.
 set -euo pipefail
@@ -20,6 +21,10 @@ head -c 200000 /dev/urandom | base64 >"$from/notes.txt"  # several MSZIP blocks
 head -c 70000 /dev/urandom >"$from/sub/random.bin"          # incompressible
 : >"$from/empty.dat"
 touch -d '2024-05-06 07:08:10' "$from/notes.txt"
+# The previous version of the folder: every release below carries patches against it.
+base=$work/base
+cp -r "$from" "$base"
+printf 'older bytes' | dd of="$base/sub/random.bin" bs=1 seek=30000 conv=notrunc status=none
 
 win() { run "$build/zrelease.exe" "$@" | tr -d '\r'; }
 # keygen TOOL FILE: makes a key with the Windows or POSIX tool, prints its public key.
@@ -30,9 +35,10 @@ keygen() {
 make_release() {
   if [[ $1 == windows ]]; then
     win build --from "$(windows_name "$from")" --to "$(windows_name "$3")" \
-      --key "$(windows_name "$2")" --time 2024-02-29T12:34
+      --key "$(windows_name "$2")" --time 2024-02-29T12:34 --base "$(windows_name "$base")"
   else
-    "$posix_zrelease" build --from "$from" --to "$3" --key "$2" --time 2024-02-29T12:34
+    "$posix_zrelease" build --from "$from" --to "$3" --key "$2" --time 2024-02-29T12:34 \
+      --base "$base"
   fi
 }
 
@@ -56,8 +62,11 @@ for row in "${rows[@]}"; do
   fi
   make_release "$build_tool" "$dir/key.pem" "$dir/out" >/dev/null || fail "$name: build failed"
   grep -qx $'Time Of Update=12708754\r' "$dir/out/z4up.ini" || fail "$name: Time Of Update"
-  win verify "$(windows_name "$dir/out")" --public "$public" || fail "$name: zrelease.exe verify"
-  "$posix_zrelease" verify "$dir/out" --public "$public" || fail "$name: POSIX zrelease verify"
+  [[ -f $dir/out/sub_random.bin.patch ]] || fail "$name: no patch for the changed file"
+  win verify "$(windows_name "$dir/out")" --public "$public" --base "$(windows_name "$base")" ||
+    fail "$name: zrelease.exe verify"
+  "$posix_zrelease" verify "$dir/out" --public "$public" --base "$base" ||
+    fail "$name: POSIX zrelease verify"
   for cabinet in "$dir"/out/*.cab; do
     cabextract -q -d "$dir/back" "$cabinet" || fail "$name: cabextract $cabinet"
   done
