@@ -7,6 +7,7 @@
 
 #include "app/release_trust.h"
 #include "common/hex.h"
+#include "tools/zrelease/patch_verifier.h"
 #include "tools/zrelease/publisher_commands.h"
 #include "tools/zrelease/release_verifier.h"
 
@@ -21,6 +22,7 @@ constexpr const char* kHelp =
     "                      [--base OLD_PROGRAM_FOLDER]\n"
     "       zrelease keygen PRIVATE_KEY\n"
     "       zrelease verify UPDATE_FOLDER --public KEY [--beta] [--base OLD_PROGRAM_FOLDER]\n"
+    "       zrelease apply UPDATE_FOLDER NAME BASE_FILE OUTPUT_FILE [--beta]\n"
     "\n"
     "build   packs every file of PROGRAM_FOLDER and of its first-level subfolders into its own\n"
     "        MSZIP cabinet (\"sub\\name\" becomes sub_name.cab) in UPDATE_FOLDER and writes the\n"
@@ -44,6 +46,9 @@ constexpr const char* kHelp =
     "        lists and which holds the file under its name, and that each patch is listed,\n"
     "        intact and gives the file its cabinet holds; with --base each patch is also\n"
     "        applied to the file it names in OLD_PROGRAM_FOLDER. Prints each problem.\n"
+    "apply   applies the patch the manifest lists for the file NAME (its manifest key) to\n"
+    "        BASE_FILE into the new file OUTPUT_FILE, as an updater would; the signature is\n"
+    "        not checked.\n"
     "\n"
     "  -h, --help   show this text\n"
     "\n"
@@ -87,6 +92,22 @@ int Verify(const std::vector<std::string>& args) {
   return kExitOk;
 }
 
+int Apply(const std::vector<std::string>& args) {
+  std::vector<std::string> operands;
+  bool beta = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--beta") {
+      beta = true;
+    } else {
+      operands.push_back(args[i]);
+    }
+  }
+  if (operands.size() != 4) return Usage("apply takes UPDATE_FOLDER NAME BASE_FILE OUTPUT_FILE");
+  const std::string problem =
+      zarn::release::ApplyListedPatch(operands[0], beta, operands[1], operands[2], operands[3]);
+  return problem.empty() ? kExitOk : zarn::release::Failed(problem);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,5 +120,6 @@ int main(int argc, char** argv) {
   if (args[0] == "build") return zarn::release::BuildCommand(args);
   if (args[0] == "keygen") return zarn::release::KeygenCommand(args);
   if (args[0] == "verify") return Verify(args);
+  if (args[0] == "apply") return Apply(args);
   return Usage("unknown command " + args[0]);
 }

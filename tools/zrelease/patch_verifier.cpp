@@ -136,4 +136,20 @@ std::vector<std::string> VerifyPatches(const fs::path& root, const UpdateManifes
   return problems;
 }
 
+std::string ApplyListedPatch(const fs::path& root, bool beta, const std::string& key,
+                             const std::string& base, const std::string& output) {
+  const fs::path manifest_path = root / (beta ? "z4upbeta.ini" : "z4up.ini");
+  if (!fs::is_regular_file(manifest_path)) return manifest_path.string() + " is missing";
+  const UpdateManifest manifest(manifest_path.string());
+  const auto patch = ParseFilePatch(manifest.ReadString(kManifestPatches, key));
+  if (!patch) return "the manifest lists no usable patch for " + key;
+  if (platform::Sha256File(base) != patch->base) return base + " is not the patch's base";
+  const platform::PatchResult result = platform::ApplyPatch(
+      base, (root / patch->patch).string(), output, patch->result_size, patch->result);
+  if (result != platform::PatchResult::kApplied) {
+    return patch->patch + ": " + platform::PatchResultText(result);
+  }
+  return {};
+}
+
 }  // namespace zarn::release

@@ -17,4 +17,10 @@ std::vector<std::string> VerifyPatches(const std::filesystem::path& root,
                                        const UpdateManifest& manifest,
                                        const std::string& base_folder);
 
+// Applies the patch the manifest of the update folder root ("z4up.ini", or "z4upbeta.ini" with
+// beta) lists for key to base into the new file output, as an updater would (the signature is
+// not checked: this is the publisher's own release). Returns an empty text, or what went wrong.
+std::string ApplyListedPatch(const std::filesystem::path& root, bool beta, const std::string& key,
+                             const std::string& base, const std::string& output);
+
 }  // namespace zarn::release
