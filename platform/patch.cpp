@@ -6,13 +6,13 @@
 #include <zstd_errors.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
 
 #include "common/c_deleter.h"
 #include "platform/file_handles.h"
+#include "platform/files.h"
 
 namespace zarn::platform {
 
@@ -90,12 +90,6 @@ bool WriteAll(const File& file, const std::uint8_t* bytes, std::size_t count) {
     count -= piece;
   }
   return true;
-}
-
-bool Exists(std::string_view path) {
-  std::error_code error;
-  const auto status = std::filesystem::symlink_status(std::filesystem::path(path), error);
-  return status.type() != std::filesystem::file_type::not_found;
 }
 
 // Decodes the patch into the open output; the result as ApplyPatch reports it.
@@ -203,7 +197,7 @@ PatchResult ApplyPatch(std::string_view base_path, std::string_view patch_path,
   if (!base) return PatchResult::kBaseUnreadable;
   const File patch(patch_path, StreamOpen::kStreamRead);
   if (!patch.IsOpen()) return PatchResult::kPatchUnreadable;
-  if (Exists(output_path)) return PatchResult::kCannotWrite;
+  if (FileExists(output_path) || DirectoryExists(output_path)) return PatchResult::kCannotWrite;
   PatchResult result = PatchResult::kCannotWrite;
   {
     File output(output_path, StreamOpen::kStreamCreate);
@@ -216,8 +210,7 @@ PatchResult ApplyPatch(std::string_view base_path, std::string_view patch_path,
     result = PatchResult::kWrongResult;
   }
   if (result != PatchResult::kApplied) {
-    std::error_code error;
-    std::filesystem::remove(std::filesystem::path(output_path), error);
+    DeleteFile(output_path);
   }
   return result;
 }
