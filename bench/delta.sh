@@ -16,8 +16,10 @@ old_commit=${1:-3aa3119}
 new_commit=${2:-66e1e59}
 ssl_old=3.0.20-1~deb12u2
 ssl_new=3.0.22-1~deb12u2
-zlib_old=1:1.2.13.dfsg-1
-zlib_new=1:1.2.13.dfsg-1+deb12u1
+# Two revisions of Debian 11's zlib (a security fix), both in its main suite: the security suite's
+# sources are not served by every mirror.
+zlib_old=1:1.2.11.dfsg-2
+zlib_new=1:1.2.11.dfsg-2+deb11u2
 
 cmake --preset posix-release >/dev/null
 cmake --build --preset posix-release --target zrelease zcab -j2 >/dev/null
@@ -45,15 +47,23 @@ pair() {
 echo "delta: fetching and building the pairs" >&2
 # 1. A library across an openssl point release, as Debian ships it.
 mkdir -p "$work/debs"
-(cd "$work/debs" && apt-get download -q "libssl3=$ssl_old" "libssl3=$ssl_new" >/dev/null 2>&1)
+# (retried: another apt run on the machine may hold its lock for a while)
+for attempt in 1 2 3 4 5 6; do
+  (cd "$work/debs" && apt-get download -q "libssl3=$ssl_old" "libssl3=$ssl_new" >/dev/null 2>&1) &&
+    break
+  ((attempt < 6)) || { echo "delta: apt-get download failed" >&2; exit 1; }
+  sleep 10
+done
 for deb in "$work"/debs/*.deb; do dpkg-deb -x "$deb" "$work/debs/$(basename "$deb" .deb)"; done
 pair libcrypto libcrypto.so.3 \
   "$(ls "$work"/debs/libssl3_3.0.20*/usr/lib/x86_64-linux-gnu/libcrypto.so.3)" \
   "$(ls "$work"/debs/libssl3_3.0.22*/usr/lib/x86_64-linux-gnu/libcrypto.so.3)"
 
-# 2. A 32-bit Windows DLL from two revisions of Debian's zlib source (a security fix).
+# 2. A 32-bit Windows DLL from two revisions of Debian's zlib source.
 source "$root/scripts/lib/debian-sources.sh"
 zarn_debian_source_state "$work/apt"
+mirror=$(awk '$2 ~ /\/debian$/ { print $2; exit }' "$work/apt/sources.list")
+echo "deb-src $mirror bullseye main" >>"$work/apt/sources.list"
 apt-get "${apt_options[@]}" -q update >/dev/null
 for version in "$zlib_old" "$zlib_new"; do
   dir=$work/zlib-${version#*:}
@@ -64,8 +74,8 @@ for version in "$zlib_old" "$zlib_new"; do
     adler32.c compress.c crc32.c deflate.c gzclose.c gzlib.c gzread.c gzwrite.c infback.c \
     inffast.c inflate.c inftrees.c trees.c uncompr.c zutil.c)
 done
-pair zlib1-dll zlib1.dll "$(ls "$work"/zlib-1.2.13.dfsg-1/zlib-*/zlib1.dll)" \
-  "$(ls "$work"/zlib-1.2.13.dfsg-1+deb12u1/zlib-*/zlib1.dll)"
+pair zlib1-dll zlib1.dll "$(ls "$work/zlib-${zlib_old#*:}"/zlib-*/zlib1.dll)" \
+  "$(ls "$work/zlib-${zlib_new#*:}"/zlib-*/zlib1.dll)"
 
 # 3. The updater itself from two commits, each built with the win32 preset in a worktree below
 # build/ (so that ccache finds what earlier builds of the same sources made).
