@@ -3,7 +3,7 @@
 # release of the new file with --base the old one, and the table shows the MSZIP cabinet's bytes,
 # the patch's bytes and their ratio (with the bytes of the zstd tool's own "--patch-from" as a
 # peer), the time to apply the patch ("zrelease apply") against the time to extract the cabinet
-# ("zcab x"), best of 3 each, and the peak resident memory of the apply against old + new + 16 MiB.
+# ("zcab x") and to the zstd tool's own apply ("zstd -d --patch-from"), best of 3 each, and the peak resident memory of the apply against old + new + 16 MiB.
 # Not a test: nothing is asserted.
 #
 # Pairs: libcrypto.so.3 of two Debian openssl versions (a point release); zlib1.dll, a PE32
@@ -92,10 +92,10 @@ pair zarn4update zarn4update.exe "$root/build/bench-$old_commit/build/win32/zarn
 
 # best COMMAND...: the best elapsed seconds of 3 runs and the largest peak memory (KiB).
 best() {
-  local run out seconds=999999 kib=0 s k
+  local run seconds=999999 kib=0 s k
   for run in 1 2 3; do
-    out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1)
-    read -r s k <<<"$out"
+    /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1
+    read -r s k <"$work/time.txt"
     seconds=$(python3 -c "print(min($seconds, $s))")
     ((k > kib)) && kib=$k
     rm -rf "$work/out.bin" "$work/x"
@@ -103,8 +103,8 @@ best() {
   echo "$seconds $kib"
 }
 
-printf '%-12s %10s %10s %10s %10s %7s %9s %9s %7s %9s %9s\n' pair old new cabinet patch \
-  ratio "zstd tool" "apply s" "cab x s" "apply/x" "peak MiB" "bound MiB"
+printf '%-12s %10s %10s %10s %10s %7s %9s %9s %9s %9s %7s %9s %9s\n' pair old new cabinet patch \
+  ratio "zstd tool" "apply s" "cab x s" "zstd -d s" "apply/x" "peak MiB" "bound MiB"
 for entry in "${pairs[@]}"; do
   read -r name file <<<"$entry"
   dir=$work/$name
@@ -126,15 +126,18 @@ for entry in "${pairs[@]}"; do
   cmp -s "$work/out.bin" "$dir/new/$file" || echo "delta: $name: the patched file differs!" >&2
   rm -f "$work/out.bin"
   read -r extract_s _ <<<"$(best "$zcab" x "$dir/out/$file.cab" "$work/x")"
+  read -r peer_s _ <<<"$(best zstd -q -d -f --patch-from="$dir/old/$file" "$dir/peer.zst" \
+    -o "$work/out.bin")"
   python3 - "$name" "$old_bytes" "$new_bytes" "$cab_bytes" "$patch_bytes" "$peer_bytes" \
-    "$apply_s" "$extract_s" "$apply_kib" <<'PY'
+    "$apply_s" "$extract_s" "$apply_kib" "$peer_s" <<'PY'
 import sys
 name, old, new, cab, patch, peer = sys.argv[1], *map(int, sys.argv[2:7])
 apply_s, extract_s, kib = float(sys.argv[7]), float(sys.argv[8]), int(sys.argv[9])
+peer_s = float(sys.argv[10])
 ratio = patch / cab
 speed = f"{apply_s / extract_s:7.2f}" if extract_s > 0 else "      -"
 print(f"{name:<12} {old:10d} {new:10d} {cab:10d} {patch:10d} {ratio:7.1%} {peer:9d} "
-      f"{apply_s:9.2f} {extract_s:9.2f} {speed} {kib / 1024:9.1f} "
+      f"{apply_s:9.2f} {extract_s:9.2f} {peer_s:9.2f} {speed} {kib / 1024:9.1f} "
       f"{(old + new) / 1048576 + 16:9.1f}")
 PY
 done
