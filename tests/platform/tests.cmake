@@ -11,3 +11,13 @@ if(WIN32)
   set_target_properties(platform_child PROPERTIES WIN32_EXECUTABLE ON)
   add_dependencies(test_platform platform_child)
 endif()
+
+# A patch made by zstd's own tool on the build host, which both back ends' patch code must apply.
+set(patch_fixture_dir ${CMAKE_BINARY_DIR}/patch-fixtures)
+add_custom_command(
+  OUTPUT ${patch_fixture_dir}/new.bin.zst
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/make_patch_fixtures.sh ${patch_fixture_dir}
+  DEPENDS ${CMAKE_CURRENT_LIST_DIR}/make_patch_fixtures.sh
+  COMMENT "Making a patch with zstd's tool")
+add_custom_target(patch_fixtures ALL DEPENDS ${patch_fixture_dir}/new.bin.zst)
+add_dependencies(test_platform patch_fixtures)

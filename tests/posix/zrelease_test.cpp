@@ -1,6 +1,7 @@
 // The publisher's tool's own rules: the "Time Of Update" form (it must keep growing past 2038 and
 // fit the manifest's 32-bit number), the releases it refuses to build, the versions it warns
-// about, and what verify finds wrong in a signed release's "Ident" and "Sizes".
+// about, what verify finds wrong in a signed release's "Ident" and "Sizes", and releases with
+// patches.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -60,10 +61,10 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
     const char* problem;
   } rows[] = {
       {"two files, one cabinet name",
-       {from.string(), dir.PathOf("out1"), false, {}, 0, "", {}},
+       {from.string(), dir.PathOf("out1"), false, {}, 0, "", {}, ""},
        "a\\b.txt and a_b.txt would share the cabinet a_b.txt.cab"},
       {"no such folder",
-       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, "", {}},
+       {dir.PathOf("none"), dir.PathOf("out2"), false, {}, 0, "", {}, ""},
        " is not a folder"},
   };
   for (const Row& row : rows) {
@@ -72,7 +73,7 @@ TEST(BuildRelease, RefusesWhatTheUpdaterCouldNotInstall) {
   }
   std::filesystem::remove(from / "a" / "b.txt");
   const std::string problem =
-      BuildRelease({from.string(), dir.PathOf("out3"), false, {"radio.dll"}, 0, "", {}});
+      BuildRelease({from.string(), dir.PathOf("out3"), false, {"radio.dll"}, 0, "", {}, ""});
   EXPECT_EQ(problem, "--register radio.dll: no such file in " + from.string());
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "out3" / "z4up.ini"));
 }
@@ -146,7 +147,7 @@ TEST(VerifyRelease, ChecksChannelExpiryAndSizesAsSigned) {
   };
   for (const Row& row : rows) {
     const std::string to = dir.PathOf(row.name);
-    BuildOptions options{from.string(), to, row.beta, {}, 12708754, key_path, row.expires_days};
+    BuildOptions options{from.string(), to, row.beta, {}, 12708754, key_path, row.expires_days, ""};
     ASSERT_EQ(BuildRelease(options), "") << row.name;
     Resign(std::filesystem::path(to) / (row.beta ? "z4upbeta.ini" : "z4up.ini"), *key, row.edit);
     const std::vector<std::string> problems = VerifyRelease(to, row.beta, key->PublicKey());
@@ -155,6 +156,63 @@ TEST(VerifyRelease, ChecksChannelExpiryAndSizesAsSigned) {
     } else {
       ASSERT_EQ(problems.size(), 1u) << row.name;
       EXPECT_EQ(problems.front().rfind(row.problem, 0), 0u) << row.name << ": " << problems[0];
+    }
+  }
+}
+
+// A release with patches against the previous program folder: only a changed file that a patch
+// makes clearly smaller gets one, and verify finds the release sound with and without the base,
+// and each kind of damage with it.
+TEST(BuildRelease, PatchesAgainstTheOldFolderVerifyWithAndWithoutIt) {
+  const test::TempDir dir;
+  const std::filesystem::path old_folder = dir.path() / "old";
+  const std::filesystem::path from = dir.path() / "new";
+  for (const char* folder : {"old", "new", "other"}) {
+    std::filesystem::create_directory(dir.path() / folder);
+  }
+  std::string library(200000, '\0');
+  for (std::size_t i = 0; i < library.size(); ++i) library[i] = static_cast<char>(i * i >> 7);
+  test::WriteBytes(old_folder / "radio.dll", library);
+  test::WriteBytes(old_folder / "same.txt", "same");
+  library.replace(5000, 8, "12345678");
+  test::WriteBytes(from / "radio.dll", library);
+  test::WriteBytes(from / "same.txt", "same");
+  test::WriteBytes(from / "new.txt", "only in the new folder");
+  const auto key = SigningKey::Generate();
+  ASSERT_TRUE(key);
+  ASSERT_EQ(key->Save(dir.PathOf("key.pem")), "");
+  const std::string out = dir.PathOf("out");
+  ASSERT_EQ(BuildRelease(
+                {from.string(), out, false, {}, 0, dir.PathOf("key.pem"), {}, old_folder.string()}),
+            "");
+  const std::filesystem::path patch = dir.path() / "out" / "radio.dll.patch";
+  ASSERT_TRUE(std::filesystem::exists(patch));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "same.txt.patch"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "out" / "new.txt.patch"));
+
+  test::WriteBytes(dir.path() / "other" / "radio.dll", library);
+  const std::string good_patch = test::ReadWholeFile(patch);
+  std::string bad_patch = good_patch;
+  bad_patch.back() ^= 1;
+  const struct Row {
+    const char* name;
+    std::string base;
+    std::string patch;
+    const char* problem;  // empty: sound
+  } rows[] = {
+      {"without the base", "", good_patch, ""},
+      {"with the base", old_folder.string(), good_patch, ""},
+      {"a folder without the base", dir.PathOf("other"), good_patch, "is not the patch's base"},
+      {"a changed patch", "", bad_patch, "the digest does not match the patch"},
+  };
+  for (const Row& row : rows) {
+    test::WriteBytes(patch, row.patch);
+    const auto problems = VerifyRelease(out, false, key->PublicKey(), row.base);
+    const std::string all = problems.empty() ? "" : problems.front();
+    if (*row.problem == '\0') {
+      EXPECT_TRUE(problems.empty()) << row.name << ": " << all;
+    } else {
+      EXPECT_NE(all.find(row.problem), std::string::npos) << row.name << ": " << all;
     }
   }
 }

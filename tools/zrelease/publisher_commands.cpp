@@ -23,7 +23,7 @@ int BuildCommand(const std::vector<std::string>& args) {
       continue;
     }
     if (option != "--from" && option != "--to" && option != "--register" && option != "--time" &&
-        option != "--key" && option != "--expires") {
+        option != "--key" && option != "--expires" && option != "--base") {
       return Usage("build: unknown option " + option);
     }
     if (i + 1 >= args.size()) return Usage("build: " + option + " needs a value");
@@ -43,6 +43,8 @@ int BuildCommand(const std::vector<std::string>& args) {
         return Usage("build: --expires takes a whole number of days");
       }
       options.expires_days = days;
+    } else if (option == "--base") {
+      options.base = value;
     } else {
       options.time = ParseTimeOfUpdate(value);
       if (!options.time) return Usage("build: --time takes minutes since 2000 or YYYY-MM-DDTHH:MM");

@@ -19,6 +19,7 @@
 #include "common/text.h"
 #include "platform/signature.h"
 #include "tools/zrelease/cabinet_writer.h"
+#include "tools/zrelease/patch_builder.h"
 #include "tools/zrelease/signing_key.h"
 #include "tools/zrelease/time_stamp.h"
 
@@ -83,7 +84,8 @@ std::string SectionLine(std::string_view name) {
 }
 
 std::string Manifest(std::int32_t time, std::optional<std::int32_t> expires, bool beta,
-                     const std::vector<Entry>& entries, const std::set<std::string>& registered) {
+                     const std::vector<Entry>& entries, const std::set<std::string>& registered,
+                     const std::vector<MadePatch>& patches) {
   std::string text = "[Ident]\r\nTime Of Update=" + std::to_string(time) + "\r\n";
   text.append(kManifestChannel).append("=").append(beta ? kBetaChannel : kProductionChannel);
   text += "\r\n";
@@ -101,10 +103,15 @@ std::string Manifest(std::int32_t time, std::optional<std::int32_t> expires, boo
   }
   text += SectionLine(kManifestHashes);
   for (const Entry& entry : entries) text += entry.cabinet + "=" + entry.digest + "\r\n";
+  text += PatchHashLines(patches);
   text += SectionLine(kManifestSizes);
   for (const Entry& entry : entries) {
     text += entry.cabinet + "=" + std::to_string(entry.size) + "\r\n";
   }
+  for (const MadePatch& patch : patches) {
+    text += patch.listing.patch + "=" + std::to_string(patch.bytes) + "\r\n";
+  }
+  text += PatchesSection(patches);
   return text;
 }
 
@@ -210,8 +217,19 @@ std::string BuildRelease(const BuildOptions& options) {
     std::printf("%s -> %s (%s)\n", entry.key.c_str(), entry.cabinet.c_str(), entry.listed.c_str());
   }
 
+  std::vector<MadePatch> patches;
+  if (!options.base.empty()) {
+    std::vector<PatchCandidate> candidates;
+    for (const Entry& entry : entries) {
+      candidates.push_back({entry.key, entry.path, to / entry.cabinet});
+    }
+    const std::string problem =
+        MakeReleasePatches(options.from, options.base, to, candidates, patches);
+    if (!problem.empty()) return problem;
+  }
+
   const std::string manifest_name = options.beta ? "z4upbeta.ini" : "z4up.ini";
-  const std::string text = Manifest(*time, expires, options.beta, entries, registered);
+  const std::string text = Manifest(*time, expires, options.beta, entries, registered, patches);
   std::string problem = WriteFile(to / manifest_name, text.data(), text.size());
   if (!problem.empty()) return problem;
   const fs::path signature_path = to / (manifest_name + std::string(kSignatureSuffix));
@@ -226,8 +244,9 @@ std::string BuildRelease(const BuildOptions& options) {
     // A signature of an earlier manifest would not match this one.
     fs::remove(signature_path, error);
   }
-  std::printf("%s: %zu files, Time Of Update %d, %s%s\n", manifest_name.c_str(), entries.size(),
-              static_cast<int>(*time), key ? "signed" : "not signed",
+  std::printf("%s: %zu files, %zu patches, Time Of Update %d, %s%s\n", manifest_name.c_str(),
+              entries.size(), patches.size(), static_cast<int>(*time),
+              key ? "signed" : "not signed",
               expires ? (", expires " + FormatTimeOfUpdate(*expires) + " UTC").c_str() : "");
   return {};
 }

@@ -17,11 +17,13 @@ struct BuildOptions {
   std::optional<std::int32_t> time;          // "Time Of Update"; default: now
   std::string key_path;                      // private key; empty: unsigned
   std::optional<std::int32_t> expires_days;  // "Expires" this many days after "Time Of Update"
+  std::string base;                          // the previous program folder; empty: no patches
 };
 
 // Builds the release: one MSZIP cabinet per file of the folder and of its first-level
 // subfolders, the manifest with "Ident" ("Time Of Update", "Channel", and "Expires" when asked
-// for), "Files", "Cabs", "Registration", "Hashes" and "Sizes", and with a key the manifest's
+// for), "Files", "Cabs", "Registration", "Hashes" and "Sizes"; with a base, the patches against
+// it and their "Patches" section (tools/zrelease/patch_builder.h); and with a key the manifest's
 // signature beside it (without one, an old signature there is removed). Progress goes to
 // standard output, a warning for each version the updater would rank wrongly to standard error.
 // Returns an empty text, or what went wrong.

@@ -12,6 +12,7 @@
 #include "cab/cabfiles.h"
 #include "common/integer_conversion.h"
 #include "common/text.h"
+#include "tools/zrelease/patch_verifier.h"
 #include "tools/zrelease/time_stamp.h"
 
 namespace zarn::release {
@@ -71,7 +72,8 @@ std::string SizeProblem(const UpdateManifest& manifest, const fs::path& cabinet)
 }  // namespace
 
 std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
-                                       const platform::P256PublicKey& key) {
+                                       const platform::P256PublicKey& key,
+                                       const std::string& base_folder) {
   const fs::path root(folder);
   const std::string manifest_name = beta ? "z4upbeta.ini" : "z4up.ini";
   const fs::path manifest_path = root / manifest_name;
@@ -114,6 +116,9 @@ std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
     } else if (!CabinetHolds(cabinet_path, file)) {
       problems.push_back(cabinet + ": does not hold " + file);
     }
+  }
+  for (std::string& problem : VerifyPatches(root, manifest, base_folder)) {
+    problems.push_back(std::move(problem));
   }
   return problems;
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The publisher's tool on Windows: zrelease.exe makes keys (CNG) and releases (the cabinet
 # library's FCI) under Wine, and they must be the same releases and keys as the POSIX tool's.
-# Each row makes a key with one tool and builds a signed release with one tool; both tools must
-# find it sound, cabextract must read every cabinet back to the program folder's bytes, and a
-# key made by zrelease.exe must not be readable by others; the manifest names its channel, its
-# expiry and the cabinets' sizes, which both tools' verify check. Keys zrelease.exe must refuse
-# close the table. Argument: the win32 build folder; the POSIX zrelease comes from the posix-debug
+# Each row makes a key with one tool and builds a signed release with one tool, with patches
+# against an older copy of the folder; both tools must find it sound (each patch applied to its
+# base), cabextract must read every cabinet back to the program folder's bytes, and a key made by
+# zrelease.exe must not be readable by others; the manifest names its channel, its expiry and the
+# cabinets' sizes, which both tools' verify check. Keys zrelease.exe must refuse close
+# the table. Argument: the win32 build folder; the POSIX zrelease comes from the posix-debug
 # build (or ZARN_POSIX_BUILD). Needs the prefix of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
@@ -21,6 +22,10 @@ head -c 200000 /dev/urandom | base64 >"$from/notes.txt"  # several MSZIP blocks
 head -c 70000 /dev/urandom >"$from/sub/random.bin"          # incompressible
 : >"$from/empty.dat"
 touch -d '2024-05-06 07:08:10' "$from/notes.txt"
+# The previous version of the folder: every release below carries patches against it.
+base=$work/base
+cp -r "$from" "$base"
+printf 'older bytes' | dd of="$base/sub/random.bin" bs=1 seek=30000 conv=notrunc status=none
 
 win() { run "$build/zrelease.exe" "$@" | tr -d '\r'; }
 # keygen TOOL FILE: makes a key with the Windows or POSIX tool, prints its public key.
@@ -31,10 +36,11 @@ keygen() {
 make_release() {
   if [[ $1 == windows ]]; then
     win build --from "$(windows_name "$from")" --to "$(windows_name "$3")" \
-      --key "$(windows_name "$2")" --time 2024-02-29T12:34 --expires 100000
+      --key "$(windows_name "$2")" --time 2024-02-29T12:34 --expires 100000 \
+      --base "$(windows_name "$base")"
   else
     "$posix_zrelease" build --from "$from" --to "$3" --key "$2" --time 2024-02-29T12:34 \
-      --expires 100000
+      --expires 100000 --base "$base"
   fi
 }
 
@@ -61,8 +67,11 @@ for row in "${rows[@]}"; do
     "notes.txt.cab=$(stat -c %s "$dir/out/notes.txt.cab")"; do
     grep -qx "$line"$'\r' "$dir/out/z4up.ini" || fail "$name: no line $line"
   done
-  win verify "$(windows_name "$dir/out")" --public "$public" || fail "$name: zrelease.exe verify"
-  "$posix_zrelease" verify "$dir/out" --public "$public" || fail "$name: POSIX zrelease verify"
+  [[ -f $dir/out/sub_random.bin.patch ]] || fail "$name: no patch for the changed file"
+  win verify "$(windows_name "$dir/out")" --public "$public" --base "$(windows_name "$base")" ||
+    fail "$name: zrelease.exe verify"
+  "$posix_zrelease" verify "$dir/out" --public "$public" --base "$base" ||
+    fail "$name: POSIX zrelease verify"
   for cabinet in "$dir"/out/*.cab; do
     cabextract -q -d "$dir/back" "$cabinet" || fail "$name: cabextract $cabinet"
   done
