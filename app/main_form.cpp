@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/component_diagnostics.h"
+#include "app/long_path.h"
 #include "app/update_common.h"
 #include "automation/com_server.h"
 #include "common/exception.h"
@@ -96,9 +97,12 @@ void TfrmZarnUpdate::ChooseMode() {
   }
 }
 
+// The own folder is taken in its long form: COM starts the program from the short (8.3) path
+// that its registration holds when the path has a blank. A stored value is compared in its long
+// form too, so that another spelling of the same folder is no structure error.
 void TfrmZarnUpdate::SettleProgramFolder() {
   const std::string stored = FolderCase(ReadProgramFolder());
-  const std::string own = FolderCase(FolderOf(parts_.executable_path()));
+  const std::string own = FolderCase(ExpandLongPath(FolderOf(parts_.executable_path())));
   if (stored.empty()) {
     session_.program_folder = own;
     if (platform::FileExists(own + "zarn4.exe")) {
@@ -108,7 +112,7 @@ void TfrmZarnUpdate::SettleProgramFolder() {
     }
   } else {
     session_.program_folder = stored;
-    folder_structure_error_ = own != stored;
+    folder_structure_error_ = own != stored && own != FolderCase(ExpandLongPath(stored));
   }
 }
 
