@@ -11,7 +11,6 @@
 #include "platform/connection.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
-#include "platform/message_loop.h"
 #include "platform/system.h"
 
 namespace zarn {
@@ -189,11 +188,11 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
     parts_.message_box(DescribeFailure(failure), kCaption, platform::kMbIconError);
   }
   // A program that COM started for a client stays until that client has reached it: a first call
-  // that arrives after a short pass would otherwise find the program gone. The loop may end
-  // meanwhile (the window closed, or the client came and let go), and the window with it.
+  // that arrives after a short pass would otherwise find the program gone. The window may close
+  // meanwhile; a client that came and let go meanwhile still leaves the pass's close to do.
   if (TComServer* server = ComServer(); server != nullptr && server->AwaitingFirstClient()) {
     server->AwaitFirstClient();
-    if (platform::MessageLoop::Terminated()) return;
+    if (Closed()) return;
   }
   Close();
 }
