@@ -37,10 +37,4 @@ void TForm::Close() {
   platform::MessageLoop::Quit();
 }
 
-void TForm::LoopEnded() {
-  if (closed_) return;
-  FormClose();
-  closed_ = true;
-}
-
 }  // namespace zarn

@@ -35,10 +35,10 @@ class TForm : public platform::MessageTarget {
   bool Visible() const { return window_->Visible(); }
 
   // Closes the window when the close query allows it; closing the main window ends the loop.
+  // A loop ended otherwise (the last client of a program that COM started let go) ends the
+  // program without a close.
   void Close();
-  // For a loop that ended without the window closing (the last client of a program that COM
-  // started let go): runs FormClose once, so that what a close keeps is not lost.
-  void LoopEnded();
+  bool Closed() const { return closed_; }
 
  protected:
   // The window's own handling of its messages: the close message closes, the rest goes to the

@@ -24,7 +24,6 @@ int main(int argc, char** argv) {
     if (!server.StartComServer()) return 0;
     zarn::TfrmZarnUpdate form;
     zarn::platform::MessageLoop::Run();
-    form.LoopEnded();
     // 0: the pass stored its update time; 2: the user declined; 1: any other end.
     return form.ExitCode();
   } catch (const std::exception& error) {

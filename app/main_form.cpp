@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/component_diagnostics.h"
+#include "app/long_path.h"
 #include "app/update_common.h"
 #include "automation/com_server.h"
 #include "common/exception.h"
@@ -10,7 +11,6 @@
 #include "platform/connection.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
-#include "platform/message_loop.h"
 #include "platform/system.h"
 
 namespace zarn {
@@ -96,9 +96,12 @@ void TfrmZarnUpdate::ChooseMode() {
   }
 }
 
+// The own folder is taken in its long form: COM starts the program from the short (8.3) path
+// that its registration holds when the path has a blank. A stored value is compared in its long
+// form too, so that another spelling of the same folder is no structure error.
 void TfrmZarnUpdate::SettleProgramFolder() {
   const std::string stored = FolderCase(ReadProgramFolder());
-  const std::string own = FolderCase(FolderOf(parts_.executable_path()));
+  const std::string own = FolderCase(ExpandLongPath(FolderOf(parts_.executable_path())));
   if (stored.empty()) {
     session_.program_folder = own;
     if (platform::FileExists(own + "zarn4.exe")) {
@@ -108,7 +111,7 @@ void TfrmZarnUpdate::SettleProgramFolder() {
     }
   } else {
     session_.program_folder = stored;
-    folder_structure_error_ = own != stored;
+    folder_structure_error_ = own != stored && own != FolderCase(ExpandLongPath(stored));
   }
 }
 
@@ -185,11 +188,11 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
     parts_.message_box(DescribeFailure(failure), kCaption, platform::kMbIconError);
   }
   // A program that COM started for a client stays until that client has reached it: a first call
-  // that arrives after a short pass would otherwise find the program gone. The loop may end
-  // meanwhile (the window closed, or the client came and let go), and the window with it.
+  // that arrives after a short pass would otherwise find the program gone. The window may close
+  // meanwhile; a client that came and let go meanwhile still leaves the pass's close to do.
   if (TComServer* server = ComServer(); server != nullptr && server->AwaitingFirstClient()) {
     server->AwaitFirstClient();
-    if (platform::MessageLoop::Terminated()) return;
+    if (Closed()) return;
   }
   Close();
 }

@@ -1,5 +1,6 @@
 #include "automation/com_object_factory.h"
 
+#include <algorithm>
 #include <exception>
 
 #include "automation/com_server.h"
@@ -27,12 +28,18 @@ TAutoObject::TAutoObject(TComServer& server) : server_(server) {
   server_.ObjectCounted(true);
 }
 
+// An error of the server's last-release event cannot leave a destructor; the quit message it
+// was to precede has been posted by then.
 TAutoObject::~TAutoObject() {
-  server_.ObjectCounted(false);
+  try {
+    server_.ObjectCounted(false);
+  } catch (...) {
+  }
 }
 
 std::string CreationErrorText(std::string message) {
-  if (!message.empty() && message.back() > '.') message += '.';
+  // Bytes compare unsigned: a message ending in a letter of the upper half gets its full stop.
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') message += '.';
   return message;
 }
 
@@ -109,11 +116,13 @@ platform::AutomationClass TComObjectFactory::Published() {
   published.multiple_use = instancing_ == TClassInstancing::ciMultiInstance;
   published.create = [this] { return CreateComObject(); };
   published.lock = [this](bool lock) { LockServer(lock); };
+  published.count_reference = [&server = server_](bool added) { server.FactoryCounted(added); };
   return published;
 }
 
 TAutoObjectFactory::TAutoObjectFactory(TComServer& server, Creator creator, const Guid& class_id,
                                        const std::string& object_class_name,
+                                       std::span<const Guid> implemented,
                                        TClassInstancing instancing, TThreadingModel threading_model)
     : TComObjectFactory(server, std::move(creator), class_id, {}, {}, instancing, threading_model) {
   const platform::TypeLibrary& library = server.LoadedTypeLibrary();
@@ -122,6 +131,10 @@ TAutoObjectFactory::TAutoObjectFactory(TComServer& server, Creator creator, cons
   SetNames(described->name, described->description);
   if (!described->default_interface) {
     throw EOleError("Incorrect type information for class " + object_class_name);
+  }
+  if (std::find(implemented.begin(), implemented.end(), *described->default_interface) ==
+      implemented.end()) {
+    throw EOleError("Dispatch interface missing from class " + object_class_name);
   }
   SetErrorIID(*described->default_interface);
 }

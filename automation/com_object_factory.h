@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "common/guid.h"
@@ -89,11 +90,12 @@ class TComObjectFactory {
 // default interface come from there, and its registration adds the library's version and id.
 class TAutoObjectFactory : public TComObjectFactory {
  public:
-  // Raises EOleSysError when the library cannot be loaded and EOleError when it does not describe
-  // the class as needed (object_class_name names the class in those messages).
+  // implemented: the interfaces the object class implements; the class's default interface must
+  // be one of them. Raises EOleSysError when the library cannot be loaded and EOleError when it
+  // does not describe the class as needed (object_class_name names the class in those messages).
   TAutoObjectFactory(TComServer& server, Creator creator, const Guid& class_id,
-                     const std::string& object_class_name, TClassInstancing instancing,
-                     TThreadingModel threading_model);
+                     const std::string& object_class_name, std::span<const Guid> implemented,
+                     TClassInstancing instancing, TThreadingModel threading_model);
 
   void UpdateRegistry(bool register_class) override;
   platform::AutomationClass Published() override;

@@ -23,11 +23,13 @@ void WriteClassesRootText(std::string_view key, std::string_view value_name,
   }
 }
 
+// An account may be allowed to delete a key but not to read it: the delete is tried then, and the
+// platform refuses it for a key with sub-keys it cannot list.
 void DeleteClassesRootKey(std::string_view key) {
   {
     const std::unique_ptr<RegistryKey> opened =
         RegistryKey::Open(RegistryRoot::kClassesRoot, key, RegistryKey::Access::kRead);
-    if (!opened || !opened->SubKeyNames().empty()) return;
+    if (opened && !opened->SubKeyNames().empty()) return;
   }
   RegistryKey::DeleteTree(RegistryRoot::kClassesRoot, key);
 }

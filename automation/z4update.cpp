@@ -24,8 +24,8 @@ TComObjectFactory& CreateZ4UpdateFactory(TComServer& server) {
     return std::make_unique<TZ4Update>(owner);
   };
   return server.AddFactory(std::make_unique<TAutoObjectFactory>(
-      server, create, CLASS_Z4Update, "TZ4Update", TClassInstancing::ciMultiInstance,
-      TThreadingModel::tmApartment));
+      server, create, CLASS_Z4Update, "TZ4Update", TZ4Update::kImplemented,
+      TClassInstancing::ciMultiInstance, TThreadingModel::tmApartment));
 }
 
 }  // namespace zarn

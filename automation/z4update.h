@@ -27,6 +27,9 @@ platform::TypeLibraryFacts Zarn4UpdateLibrary();
 
 class TZ4Update : public TAutoObject {
  public:
+  // The interfaces of the class's own; Request is IZ4Update90's one method.
+  static constexpr Guid kImplemented[] = {IID_IZ4Update90};
+
   using TAutoObject::TAutoObject;
   void Request(std::int32_t Code, std::int32_t iValue, std::string_view sValue) override;
 };

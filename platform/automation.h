@@ -68,8 +68,11 @@ struct AutomationClass {
   const TypeLibrary* library = nullptr;
   // Makes an object for a client; nullptr when that failed (the failure has been shown).
   std::function<std::unique_ptr<AutomationObject>()> create;
-  // A client's lock (true) or unlock (false) of the class object.
+  // A client's lock (true) or unlock (false) of the class object; may raise the error of the
+  // server's last-release event.
   std::function<void(bool)> lock;
+  // A reference to the class object taken (true) or dropped (false), by the runtime or a client.
+  std::function<void(bool)> count_reference;
 };
 
 class AutomationRuntime {

@@ -40,11 +40,14 @@ class RegistryKey {
  public:
   enum class Access { kRead, kAll };
 
-  // Opens an existing key; nullptr when it does not exist or cannot be opened.
+  // Opens an existing key; nullptr when it does not exist or cannot be opened (kAll: with full
+  // access, which an account without rights over the key's security does not get).
   static std::unique_ptr<RegistryKey> Open(RegistryRoot root, std::string_view path, Access access);
-  // Opens a key with full access, creating it and any missing parents; nullptr on failure.
+  // Opens a key to read, set values and create sub-keys, creating it and any missing parents;
+  // nullptr on failure.
   static std::unique_ptr<RegistryKey> Create(RegistryRoot root, std::string_view path);
-  // Deletes a key with all its sub-keys and values; false when it did not exist or on failure.
+  // Deletes a key with all its sub-keys and values, asking only for the rights to list and delete
+  // them; false when it did not exist or on failure.
   static bool DeleteTree(RegistryRoot root, std::string_view path);
 
   virtual ~RegistryKey() = default;

@@ -67,6 +67,8 @@ class BusRuntime final : public AutomationRuntime {
 
   void RegisterClassObject(const AutomationClass& published, bool suspended) override {
     classes_.push_back(published);
+    // The runtime holds the class as COM holds a class object: one reference while published.
+    if (published.count_reference) published.count_reference(true);
     if (server_slot_ == nullptr) {
       sd_bus_add_object_vtable(bus_, &server_slot_, kServerPath, kServerInterface, kServerTable,
                                this);
@@ -91,6 +93,9 @@ class BusRuntime final : public AutomationRuntime {
     name_owned_ = false;
     server_slot_ = sd_bus_slot_unref(server_slot_);
     objects_slot_ = sd_bus_slot_unref(objects_slot_);
+    for (const AutomationClass& published : classes_) {
+      if (published.count_reference) published.count_reference(false);
+    }
     classes_.clear();
     sd_bus_flush(bus_);
   }

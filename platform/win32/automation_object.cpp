@@ -167,7 +167,10 @@ class AutomationComObject final : public IZ4Update90, public IDispatch, public I
 
 class ClassFactory final : public IClassFactory {
  public:
-  explicit ClassFactory(std::shared_ptr<const ClassFacts> facts) : facts_(std::move(facts)) {}
+  // The first reference is the creator's, counted like every later one.
+  explicit ClassFactory(std::shared_ptr<const ClassFacts> facts) : facts_(std::move(facts)) {
+    CountReference(true);
+  }
   virtual ~ClassFactory() = default;
   ClassFactory(const ClassFactory&) = delete;
   ClassFactory& operator=(const ClassFactory&) = delete;
@@ -182,13 +185,20 @@ class ClassFactory final : public IClassFactory {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references_); }
-  ULONG STDMETHODCALLTYPE Release() override { return DropReference(this, references_); }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    CountReference(true);
+    return static_cast<ULONG>(++references_);
+  }
+  ULONG STDMETHODCALLTYPE Release() override {
+    CountReference(false);
+    return DropReference(this, references_);
+  }
 
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** result) override {
     if (result == nullptr) return E_POINTER;
     *result = nullptr;
-    if (outer != nullptr && !IsEqualGUID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+    // The object cannot be aggregated: it would answer for itself instead of for its outer object.
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     std::unique_ptr<AutomationObject> object = facts_->published.create();
     if (!object) return E_UNEXPECTED;
     auto* com_object = new AutomationComObject(facts_, std::move(object));
@@ -199,13 +209,22 @@ class ClassFactory final : public IClassFactory {
     return outcome;
   }
 
+  // An unlock can end the server's last object; an error of its event stays on this side of COM.
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     CoLockObjectExternal(this, lock, TRUE);
-    facts_->published.lock(lock != FALSE);
+    try {
+      facts_->published.lock(lock != FALSE);
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
     return S_OK;
   }
 
  private:
+  void CountReference(bool added) const {
+    if (facts_->published.count_reference) facts_->published.count_reference(added);
+  }
+
   std::shared_ptr<const ClassFacts> facts_;
   long references_ = 1;
 };

@@ -115,15 +115,17 @@ class Win32RegistryKey final : public RegistryKey {
   KeyHandle key_;
 };
 
-// Deletes the sub-keys of key depth first, then the key itself from its parent.
+// Deletes the sub-keys of key depth first, then the key itself from its parent. Listing the
+// sub-keys needs only the right to enumerate them, and RegDeleteKeyA asks for DELETE itself; a
+// key that may not be listed is still deleted when it has no sub-keys.
 bool DeleteKeyAndBelow(HKEY parent, const std::string& path) {
   {
     KeyHandle key;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS) {
-      return false;
-    }
-    for (const std::string& child : Win32RegistryKey::SubKeyNamesOf(key.Get())) {
-      if (!DeleteKeyAndBelow(key.Get(), child)) return false;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, key.Receive()) ==
+        ERROR_SUCCESS) {
+      for (const std::string& child : Win32RegistryKey::SubKeyNamesOf(key.Get())) {
+        if (!DeleteKeyAndBelow(key.Get(), child)) return false;
+      }
     }
   }
   return RegDeleteKeyA(parent, path.c_str()) == ERROR_SUCCESS;
@@ -141,10 +143,14 @@ std::unique_ptr<RegistryKey> RegistryKey::Open(RegistryRoot root, std::string_vi
   return std::make_unique<Win32RegistryKey>(key);
 }
 
+// A created key is read and given values and sub-keys, and nothing more: no right over its
+// security, owner or links, which an account allowed to write values may lack.
+constexpr REGSAM kCreateAccess = KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
+
 std::unique_ptr<RegistryKey> RegistryKey::Create(RegistryRoot root, std::string_view path) {
   HKEY key = nullptr;
   if (RegCreateKeyExA(RootKey(root), std::string(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                      kCreateAccess, nullptr, &key, nullptr) != ERROR_SUCCESS) {
     return nullptr;
   }
   return std::make_unique<Win32RegistryKey>(key);

@@ -1,5 +1,6 @@
 // The program's tool window: a status text, a thin progress bar and the program's icon on a
-// fixed 302 x 69 client area, centred on the desktop and hidden until the core shows it.
+// fixed 302 x 69 client area, centred on the desktop and hidden until the core shows it. The
+// program declares itself aware of the system's DPI, so it scales that layout itself.
 #include "platform/window.h"
 
 #include <string>
@@ -14,6 +15,18 @@ constexpr int kClientWidth = 302;
 constexpr int kClientHeight = 69;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_TOOLWINDOW;
+
+// A length of the layout, made for 96 dots per inch, at the system's DPI; the menu font grows
+// with it, and the controls and the client area grow alike.
+int Scaled(int length) {
+  static const int dpi = [] {
+    const HDC screen = GetDC(nullptr);
+    const int pixels = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    return pixels > 0 ? pixels : 96;
+  }();
+  return MulDiv(length, dpi, 96);
+}
 
 // The font of the window and its controls: the system's menu font, released with the window.
 class MenuFont {
@@ -39,18 +52,20 @@ class MenuFont {
   HFONT font_ = nullptr;
 };
 
-// Creates a child control of the window with its font; the parent destroys it.
+// Creates a child control of the window with its font, placed by the 96-DPI layout; the parent
+// destroys it.
 HWND CreateChild(HWND parent, const char* class_name, DWORD style, int x, int y, int width,
                  int height, HFONT font) {
-  const HWND child = CreateWindowExA(0, class_name, "", WS_CHILD | style, x, y, width, height,
-                                     parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  const HWND child =
+      CreateWindowExA(0, class_name, "", WS_CHILD | style, Scaled(x), Scaled(y), Scaled(width),
+                      Scaled(height), parent, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (child != nullptr) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return child;
 }
 
-// The outer rectangle whose client area is 302 x 69, centred on the desktop.
+// The outer rectangle whose client area is 302 x 69 at 96 DPI, centred on the desktop.
 RECT CentredFrame() {
-  RECT frame{0, 0, kClientWidth, kClientHeight};
+  RECT frame{0, 0, Scaled(kClientWidth), Scaled(kClientHeight)};
   AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;

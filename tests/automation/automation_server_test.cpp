@@ -36,11 +36,17 @@ class FakeRuntime final : public platform::AutomationRuntime {
  public:
   explicit FakeRuntime(RuntimeLog& log) : log_(log) {}
   bool CanSuspendClassObjects() const override { return log_.can_suspend; }
+  // Holds a reference to each class object while it is registered, as COM does.
   void RegisterClassObject(const platform::AutomationClass& published, bool suspended) override {
     log_.calls.push_back("register " + published.prog_id + (suspended ? " suspended" : ""));
+    published.count_reference(true);
+    held_.push_back(published);
   }
   void ResumeClassObjects() override { log_.calls.push_back("resume"); }
-  void RevokeClassObjects() override {}
+  void RevokeClassObjects() override {
+    for (const auto& published : held_) published.count_reference(false);
+    held_.clear();
+  }
   bool Published() const override { return log_.published; }
   std::optional<std::uint32_t> AddRefServerProcess() override {
     if (log_.process_count) ++*log_.process_count;
@@ -54,6 +60,7 @@ class FakeRuntime final : public platform::AutomationRuntime {
 
  private:
   RuntimeLog& log_;
+  std::vector<platform::AutomationClass> held_;
 };
 
 class FakeLibrary final : public platform::TypeLibrary {
@@ -140,6 +147,7 @@ TEST(AutomationServer, LastReleaseQuitsOnlyAnAutomationStart) {
     std::string mode_switch;
     std::optional<std::uint32_t> process_count;
     bool quits;
+    bool event_fails = false;  // the last-release event raises an error
   };
   const Row rows[] = {
       {"standalone", "", std::nullopt, false},
@@ -147,6 +155,7 @@ TEST(AutomationServer, LastReleaseQuitsOnlyAnAutomationStart) {
       {"automation, own count", "-Embedding", std::nullopt, true},
       {"automation, platform count", "-Embedding", 0u, true},
       {"automation, platform holds on", "-Embedding", 1u, false},
+      {"automation, the event fails", "-Embedding", std::nullopt, true, true},
   };
   for (const Row& row : rows) {
     RuntimeLog log;
@@ -155,7 +164,9 @@ TEST(AutomationServer, LastReleaseQuitsOnlyAnAutomationStart) {
                                      : std::vector<std::string>{row.mode_switch},
              log);
     TComObjectFactory& factory = CreateZ4UpdateFactory(*s.server);
+    if (row.event_fails) s.server->OnLastRelease = [](bool&) { throw std::runtime_error("event"); };
     ASSERT_TRUE(s.server->StartComServer()) << row.name;
+    EXPECT_EQ(s.server->FactoryCount(), 1) << row.name << ": the runtime's reference";
     {
       auto first = factory.Published().create();
       auto second = factory.Published().create();
@@ -325,6 +336,7 @@ TEST(AutomationServer, FailedCreationShowsTheErrorBox) {
     const char* shown;
   };
   const Row rows[] = {{"Out of memory", "Out of memory."},
+                      {"Zugriff verweigert \xC4", "Zugriff verweigert \xC4."},
                       {"Stopped.", "Stopped."},
                       {"Stopped!", "Stopped!"},
                       {"", ""}};
@@ -343,6 +355,36 @@ TEST(AutomationServer, FailedCreationShowsTheErrorBox) {
     EXPECT_EQ(s.boxes[0].text, row.shown);
     EXPECT_EQ(s.boxes[0].caption, "ZIR Error");
     EXPECT_EQ(s.boxes[0].flags, platform::kMbIconError | platform::kMbSetForeground);
+  }
+}
+
+// Start-up ends with the type library's complaint when it does not describe the class as the
+// program implements it.
+TEST(AutomationServer, TypeChecksOfTheFactory) {
+  const Guid other{0x1, 0x2, 0x3, {4, 5, 6, 7, 8, 9, 10, 11}};
+  struct Row {
+    std::optional<platform::TypeClassFacts> described;
+    const char* error;
+  };
+  const Row rows[] = {
+      {std::nullopt, "Type information missing for class TZ4Update"},
+      {platform::TypeClassFacts{CLASS_Z4Update, "Z4Update", "Z4Update Object", std::nullopt},
+       "Incorrect type information for class TZ4Update"},
+      {platform::TypeClassFacts{CLASS_Z4Update, "Z4Update", "Z4Update Object", other},
+       "Dispatch interface missing from class TZ4Update"},
+  };
+  for (const Row& row : rows) {
+    platform::TypeLibraryFacts library = Zarn4UpdateLibrary();
+    library.classes.clear();
+    if (row.described) library.classes.push_back(*row.described);
+    RuntimeLog log;
+    Server s({}, log, platform::kIdNo, library);
+    try {
+      CreateZ4UpdateFactory(*s.server);
+      ADD_FAILURE() << "no error, expected " << row.error;
+    } catch (const EOleError& error) {
+      EXPECT_STREQ(error.what(), row.error);
+    }
   }
 }
 

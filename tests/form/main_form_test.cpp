@@ -11,6 +11,7 @@
 
 #include "common/text.h"
 #include "net/net_exceptions.h"
+#include "platform/automation.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
 #include "platform/system.h"
@@ -55,7 +56,9 @@ class MainFormTest : public ::testing::Test {
       tray_ = host.get();
       return host;
     };
-    parts.executable_path = [this] { return (dir_.path() / "zarn4update").string(); };
+    parts.executable_path = [this] {
+      return executable_.empty() ? (dir_.path() / "zarn4update").string() : executable_;
+    };
     // Connected through a LAN, whatever the machine's own network: nothing is ever dialled.
     parts.connected_state = [] { return platform::ConnectedState{true, platform::kConnectionLan}; };
     parts.dial = [this](std::uint32_t, platform::WindowId) {
@@ -67,6 +70,7 @@ class MainFormTest : public ::testing::Test {
 
   test::SettingsSandbox settings_;
   test::TempDir dir_;
+  std::string executable_;  // empty: the program in dir_
   FakeWindow* window_ = nullptr;
   FakeTrayHost* tray_ = nullptr;
   int dials_ = 0;
@@ -179,16 +183,22 @@ TEST_F(MainFormTest, HeaderLinesFollowModeSwitchAndFolders) {
 }
 
 TEST_F(MainFormTest, StoredProgramFolderDecidesTheFoldersAndTheStructureCheck) {
+  // COM starts the program from the short (8.3) form of its path on Windows.
+  const std::string short_folder = platform::ShortPathName(dir_.Folder());
   const struct {
     std::string stored;
     bool error;
+    bool short_start = false;
   } cases[] = {
       {dir_.Folder(), false},
       {dir_.path().string(), true},  // no trailing delimiter: never equal to the own folder
       {dir_.Folder() + "other" + std::string(1, platform::PathDelimiter()), true},
+      {dir_.Folder(), false, true},
+      {short_folder, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.stored);
+    executable_ = c.short_start ? short_folder + "zarn4update" : "";
     settings_.SetString("Program Folder", c.stored);
     fs::create_directories(fs::path(c.stored));
     auto form = Create();
@@ -198,6 +208,12 @@ TEST_F(MainFormTest, StoredProgramFolderDecidesTheFoldersAndTheStructureCheck) {
               stored + "temp_update" + std::string(1, platform::PathDelimiter()));
     EXPECT_EQ(form->FolderStructureError(), c.error);
   }
+  // Nothing stored: the long form is what is written.
+  settings_.SetString("Program Folder", "");
+  Touch(dir_.path() / "zarn4.exe");
+  executable_ = short_folder + "zarn4update";
+  EXPECT_EQ(Create()->session().program_folder, ProgramFolder());
+  EXPECT_EQ(settings_.GetString("Program Folder"), ProgramFolder());
   // The folder stored without its delimiter put a work folder beside the scratch folder, which
   // the scratch folder does not remove.
   std::error_code ignored;

@@ -1,10 +1,11 @@
-# What only Windows shows of the platform layer: its test sources, the program's resources (so
-# that the test program answers version queries as the program does) and a small child program
+# What only Windows shows of the platform layer: its test sources, the program's resources and
+# manifest (so that the test program answers version queries and draws its window as the program
+# does) and a small child program
 # for the process tests, built beside the test program.
 if(WIN32)
   file(GLOB win32_platform_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/win32/*.cpp)
   target_sources(test_platform PRIVATE ${win32_platform_tests})
-  target_link_libraries(test_platform PRIVATE zarn_resources)
+  target_link_libraries(test_platform PRIVATE zarn_resources zarn_manifest)
 
   add_executable(platform_child ${CMAKE_CURRENT_LIST_DIR}/win32/child/platform_child.cpp)
   target_link_libraries(platform_child PRIVATE zarn_platform)

@@ -2,8 +2,9 @@
 // through its ProgID and calls Request late-bound and through the interface's own table. Prints
 // one "name: value" line per fact; the driving script judges them.
 //
-//   automation_client activate          COM starts the program; the client answers No to the
-//                                       close question, then releases and waits for the end
+//   automation_client activate LOG      COM starts the program; the client answers No to the
+//                                       close question, then releases, waits for the end and
+//                                       tells whether the end wrote the program's log LOG
 //   automation_client attach PROGRAM    starts PROGRAM itself, connects, releases, and reports
 //                                       whether the program is still running; then waits for
 //                                       it to end (the script ends its update pass)
@@ -177,7 +178,16 @@ void AwaitEnd(HANDLE process, DWORD limit_ms, const char* fact, int answer = 0) 
   Fact("exit code", std::to_string(code));
 }
 
-int Activate() {
+// The file's size and time of last change, or nothing when it is not there.
+std::string FileStamp(const char* path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return "absent";
+  return std::to_string(data.nFileSizeLow) + " " +
+         std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" +
+         std::to_string(data.ftLastWriteTime.dwLowDateTime);
+}
+
+int Activate(const char* log) {
   IDispatch* dispatch = CreateObject();
   if (dispatch == nullptr) return 1;
   HANDLE process = ProgramProcess();
@@ -206,8 +216,11 @@ int Activate() {
     Fact("running after No", Running(process) ? "yes" : "no");
     CallEarlyBound(dispatch);
   }
+  const std::string before_release = FileStamp(log);
   dispatch->Release();
   AwaitEnd(process, 15000, "ended after release");
+  // The last release ends the program without the window's close, which saves the log.
+  Fact("log written at the end", FileStamp(log) == before_release ? "no" : "yes");
   CloseHandle(process);
   return 0;
 }
@@ -248,12 +261,12 @@ int Attach(const char* program) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if (command != "activate" && !(command == "attach" && argc > 2)) {
-    std::printf("usage: automation_client activate | attach PROGRAM\n");
+  if ((command != "activate" && command != "attach") || argc < 3) {
+    std::printf("usage: automation_client activate LOG | attach PROGRAM\n");
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) return 1;
-  const int status = command == "activate" ? Activate() : Attach(argv[2]);
+  const int status = command == "activate" ? Activate(argv[2]) : Attach(argv[2]);
   CoUninitialize();
   return status;
 }

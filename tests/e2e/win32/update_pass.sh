@@ -7,7 +7,8 @@
 # settings hold its public key, so CNG checks the signature and the cabinets' digests; a third
 # pass after the accepted stamp was raised past the release's, and a fourth after one byte of the
 # signature changed, install nothing and ask nothing. zrelease.exe verify finds the release sound
-# before that change and not after it.
+# before that change and not after it. A program folder of read-only files gets "Replace ...
+# Failed: 5" lines and no "Replaced" line.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
@@ -81,6 +82,28 @@ grep -qxF "Update Cancelled by User" < <(tr -d '\r' <"$no_folder/User/zarn4updat
   fail "cancel not logged"
 cmp -s "$no_folder/radio.dll" "$work/older/radio.dll" || fail "a file changed after No"
 [[ $(ls "$work/root/127.0.0.1/incoming" | wc -l) -eq 1 ]] || fail "a report was sent after No"
+echo "=== a program folder whose files the user may not write"
+# Read-only files stand for a protected folder: with the manifest's asInvoker nothing redirects
+# the writes, so each copy fails honestly with error 5 and nothing claims to be replaced.
+locked_folder=$work/Locked
+mkdir -p "$locked_folder/User"
+cp "$build/zarn4update.exe" "$work"/older/* "$locked_folder/"
+cp "$build/platform_child.exe" "$locked_folder/zarn4.exe"
+touch -d '2001-01-01' "$locked_folder/notes.txt" "$locked_folder/bands.ini"
+chmod a-w "$locked_folder"/*.*
+run reg delete "$key" /v "Program Folder" /f >/dev/null 2>&1 || true
+run reg delete "$key" /v "Last Web Update" /f >/dev/null 2>&1 || true
+report=$(run "$build/e2e_watch.exe" --answer yes \
+  "$(windows_name "$locked_folder")\\zarn4update.exe" /run | tr -d '\r') || fail "watcher failed"
+chmod u+w "$locked_folder"/*.*
+locked_log=$(tr -d '\r' <"$locked_folder/User/zarn4updatelog.txt")
+grep '^Replace' <<<"$locked_log" || true
+if [[ $installs == yes ]]; then
+  grep -qE '^Replace .+ Failed: 5$' <<<"$locked_log" || fail "no \"Replace ... Failed: 5\" line"
+  grep -q '^Replaced ' <<<"$locked_log" && fail "a read-only file was reported replaced"
+  cmp -s "$locked_folder/radio.dll" "$work/older/radio.dll" || fail "a read-only file changed"
+fi
+sed -n 6p "$(ls -t "$work/root/127.0.0.1/incoming"/* | head -1)" | tr -d '\r' | sed 's/^/reported system: /'
 release_folder=$(windows_name "$work/root/127.0.0.1/pub/zarn4update")
 verify() { run "$build/zrelease.exe" verify "$release_folder" --public "$(cat "$work/public_key")"; }
 echo "=== zrelease verify"

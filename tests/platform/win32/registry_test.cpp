@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <functional>
 #include <string>
 
 #include "platform/registry.h"
 #include "platform/win32/windows_api.h"
+// After the base types.
+#include <sddl.h>
 
 namespace zarn::platform {
 namespace {
@@ -125,6 +129,60 @@ TEST_F(Win32Registry, DeleteTreeRemovesEverythingBelowAndOnlyThat) {
   EXPECT_NE(RegistryKey::Open(kUser, Path("Gone Too Far"), RegistryKey::Access::kRead), nullptr);
   EXPECT_FALSE(RegistryKey::DeleteTree(kUser, Path("Gone")));
   EXPECT_FALSE(RegistryKey::DeleteTree(kUser, ""));
+}
+
+// Gives key (made if missing) an access list that allows everyone only the rights given; false
+// when that fails.
+bool Restrict(const std::string& path, DWORD rights) {
+  HKEY key = nullptr;
+  // The owner may always change the list, whatever the list allows.
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
+                      nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  char mask[16];
+  std::snprintf(mask, sizeof mask, "0x%lX", static_cast<unsigned long>(rights));
+  const std::string text = std::string("D:P(A;;") + mask + ";;;WD)";
+  bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(text.c_str(), SDDL_REVISION_1,
+                                                                  &descriptor, nullptr) &&
+             RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+  LocalFree(descriptor);
+  RegCloseKey(key);
+  return set;
+}
+
+// An account allowed to write values but not to change a key's security, or allowed only to
+// delete it: each write asks for the rights it needs and no more.
+TEST_F(Win32Registry, WritesAskOnlyForTheRightsTheyNeed) {
+  const std::uint8_t one[] = {1, 0, 0, 0};
+  const auto gone = [](const std::string& path) {
+    return RegistryKey::DeleteTree(kUser, path) &&
+           !RegistryKey::Open(kUser, path, RegistryKey::Access::kRead);
+  };
+  const struct {
+    const char* key;
+    DWORD rights;
+    bool child;
+    std::function<bool(const std::string&)> write;
+  } rows[] = {
+      {"Values", KEY_READ | KEY_SET_VALUE | KEY_CREATE_SUB_KEY, false,
+       [&](const std::string& path) {
+         const auto key = RegistryKey::Create(kUser, path);
+         return key && key->SetValue("v", RegistryType::kDword, one);
+       }},
+      {"Delete only", DELETE, false, gone},
+      {"Delete and list", DELETE | KEY_ENUMERATE_SUB_KEYS, true, gone},
+  };
+  for (const auto& row : rows) {
+    const std::string path = Path(row.key);
+    if (row.child) {
+      ASSERT_NE(RegistryKey::Create(kUser, path + "\\Child"), nullptr);
+    }
+    ASSERT_TRUE(Restrict(path, row.rights)) << row.key;
+    EXPECT_TRUE(row.write(path)) << row.key;
+    Restrict(path, KEY_ALL_ACCESS);  // for the clean-up
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The tool window, the icon's callback window and message boxes, on a real (virtual) display.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -58,6 +59,14 @@ Child FindChild(HWND parent, const char* class_name, LONG style_bits = 0) {
   return {};
 }
 
+// A length of the 96-DPI layout at the display's DPI (scripts/wine-tests may run at 144).
+int Scaled(int length) {
+  const HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return MulDiv(length, dpi, 96);
+}
+
 bool HasStyle(HWND window, LONG bits) {
   return (GetWindowLongA(window, GWL_STYLE) & bits) == bits;
 }
@@ -67,6 +76,31 @@ void Pump(std::uint32_t ms) {
   do {
     MessageLoop::ProcessMessages();
   } while (TickCount() - start < ms && MessageLoop::WaitForMessage(ms));
+}
+
+// The application manifest this test program carries, as the system applies it: the process's
+// activation context sends comctl32.dll to version 6 of the common controls, and the process
+// scales its own windows.
+TEST(Manifest, DeclarationsReachTheProcess) {
+  ACTCTX_SECTION_KEYED_DATA found{};
+  found.cbSize = sizeof found;
+  EXPECT_TRUE(FindActCtxSectionStringA(0, nullptr, ACTIVATION_CONTEXT_SECTION_DLL_REDIRECTION,
+                                       "comctl32.dll", &found))
+      << "comctl32.dll is not redirected, error " << GetLastError();
+  using AwareFunction = BOOL(WINAPI*)();
+  const auto aware = reinterpret_cast<AwareFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "IsProcessDPIAware")));
+  ASSERT_NE(aware, nullptr);
+  EXPECT_TRUE(aware());
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  GetVersionExA(&version);
+  // For the script that runs this on a changed system: what the process was told.
+  std::printf("system version as reported: %lu.%lu\n", version.dwMajorVersion,
+              version.dwMinorVersion);
+  const HDC screen = GetDC(nullptr);
+  std::printf("display DPI: %d\n", GetDeviceCaps(screen, LOGPIXELSY));
+  ReleaseDC(nullptr, screen);
 }
 
 class Win32Window : public testing::Test {
@@ -92,8 +126,8 @@ TEST_F(Win32Window, IsAHiddenCentredToolWindowOfTheFixedClientSize) {
   EXPECT_TRUE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
   RECT client{};
   GetClientRect(hwnd_, &client);
-  EXPECT_EQ(client.right, 302);
-  EXPECT_EQ(client.bottom, 69);
+  EXPECT_EQ(client.right, Scaled(302));
+  EXPECT_EQ(client.bottom, Scaled(69));
   RECT frame{};
   GetWindowRect(hwnd_, &frame);
   EXPECT_NEAR((frame.left + frame.right) / 2, GetSystemMetrics(SM_CXSCREEN) / 2, 1);
@@ -114,16 +148,23 @@ TEST_F(Win32Window, HoldsStatusTextProgressBarAndIconWhereTheLayoutPutsThem) {
     SIZE size;  // {0, 0}: not checked
   } cases[] = {
       {"status", status.rect, {17, 9}, {0, 0}},
-      {"image", image.rect, {264, 32}, {32, 32}},
+      {"image", image.rect, {264, 32}, {0, 0}},  // the icon's own size
       {"progress", progress.rect, {16, 39}, {220, 9}},
   };
+  RECT client{};
+  GetClientRect(hwnd_, &client);
   for (const auto& c : cases) {
-    EXPECT_EQ(c.actual.left, c.origin.x) << c.what;
-    EXPECT_EQ(c.actual.top, c.origin.y) << c.what;
+    EXPECT_EQ(c.actual.left, Scaled(c.origin.x)) << c.what;
+    EXPECT_EQ(c.actual.top, Scaled(c.origin.y)) << c.what;
+    EXPECT_LE(c.actual.right, client.right) << c.what;
+    EXPECT_LE(c.actual.bottom, client.bottom) << c.what;
     if (c.size.cx == 0) continue;
-    EXPECT_EQ(c.actual.right - c.actual.left, c.size.cx) << c.what;
-    EXPECT_EQ(c.actual.bottom - c.actual.top, c.size.cy) << c.what;
+    EXPECT_EQ(c.actual.right - c.actual.left, Scaled(c.size.cx)) << c.what;
+    EXPECT_EQ(c.actual.bottom - c.actual.top, Scaled(c.size.cy)) << c.what;
   }
+  // A status line in the menu font stays above the bar.
+  window_->SetStatusText("Download Complete.  3 files to extract.");
+  EXPECT_LE(FindChild(hwnd_, "Static", WS_VISIBLE).rect.bottom, progress.rect.top);
   EXPECT_NE(SendMessageA(image.handle, STM_GETICON, 0, 0), 0);
 
   // The bar starts hidden, counts 0..100 and shows on request.
