@@ -53,21 +53,18 @@ bool IsManifestName(std::string_view name) {
   return false;
 }
 
-// A component in the form Windows gives the short names it makes: at most eight characters
-// ending in "~" and digits, and an extension of at most three ("ZARN4U~1.EXE", "TEMP_U~1").
-// Such a name may open another file, whose long name any check compares in vain.
+// A component in the form of the short names Windows makes: at most eight characters holding a
+// "~" after the first, and an extension of at most three ("ZARN4U~1.EXE", "TEMP_U~1"; Wine
+// makes "ZARN~E4Z.EXE"). Such a name may open another file, whose long name any check would
+// compare in vain.
 bool IsShortNameForm(std::string_view component) {
   const std::size_t dot = component.rfind('.');
   const std::string_view base = component.substr(0, dot);
   if (base.size() > 8 || (dot != std::string_view::npos && component.size() - dot - 1 > 3)) {
     return false;
   }
-  std::size_t digits = 0;
-  while (digits < base.size() && base[base.size() - 1 - digits] >= '0' &&
-         base[base.size() - 1 - digits] <= '9') {
-    ++digits;
-  }
-  return digits > 0 && digits < base.size() && base[base.size() - 1 - digits] == '~';
+  const std::size_t tilde = base.find('~', 1);
+  return tilde != std::string_view::npos && tilde + 1 < base.size();
 }
 
 bool HasShortNameComponent(std::string_view name) {

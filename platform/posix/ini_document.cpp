@@ -217,14 +217,16 @@ std::optional<std::string_view> IniDocument::FindValue(std::string_view section,
   return SplitEntry(Line(*slot)).value;
 }
 
-std::vector<std::string_view> IniDocument::ListedKeys(std::string_view section) const {
+std::vector<std::string_view> IniDocument::ListedKeys(std::string_view section,
+                                                      std::size_t limit) const {
   std::vector<std::string_view> names;
   const std::size_t found = FindSection(section);
   if (found == std::string_view::npos) return names;
   bool previous_empty = false;  // the entry just before was a listed empty name
   bool ended = false;
+  std::size_t length = 0;  // of the names so far with their zeros
   ForEachEntry(found, [&](std::size_t, std::string_view line) {
-    if (ended) return;
+    if (ended || length >= limit) return;
     const EntryParts entry = SplitEntry(line);
     const bool listed = entry.value && !entry.name.starts_with(';');
     const bool empty = listed && entry.name.empty();
@@ -234,7 +236,10 @@ std::vector<std::string_view> IniDocument::ListedKeys(std::string_view section) 
       ended = true;
       return;
     }
-    if (listed && !(empty && previous_empty)) names.push_back(entry.name);
+    if (listed && !(empty && previous_empty)) {
+      names.push_back(entry.name);
+      length += entry.name.size() + 1;
+    }
     previous_empty = empty;
   });
   return names;

@@ -36,8 +36,10 @@ class IniDocument {
   // Nothing when the section or the key is missing or the key has no value. The view lives as
   // long as the document.
   std::optional<std::string_view> FindValue(std::string_view section, std::string_view key) const;
-  // The names the key list shows, in file order (empty when the section is missing).
-  std::vector<std::string_view> ListedKeys(std::string_view section) const;
+  // The names the key list shows, in file order (empty when the section is missing); with a
+  // limit, only as many as it takes for the names and their terminating zeros to reach it.
+  std::vector<std::string_view> ListedKeys(std::string_view section,
+                                           std::size_t limit = std::string_view::npos) const;
 
   // The bytes the document holds: its text and its tables.
   std::size_t FootprintBytes() const;

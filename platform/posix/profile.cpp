@@ -55,7 +55,8 @@ std::string ReadProfileString(std::string_view path, std::string_view section, s
 
 std::string ReadProfileKeyBlock(std::string_view path, std::string_view section,
                                 std::size_t buffer_size) {
-  return CutKeyBlock(LoadDocument(path).ListedKeys(section), buffer_size);
+  // Names past the buffer's end are never looked at: a list that reaches it is cut anyway.
+  return CutKeyBlock(LoadDocument(path).ListedKeys(section, buffer_size), buffer_size);
 }
 
 }  // namespace zarn::platform

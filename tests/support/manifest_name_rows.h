@@ -21,7 +21,7 @@ inline const std::vector<ManifestNameRow>& ManifestNameRows() {
       {"radio.dll", NameRefusal::kNone, true},
       {"Drivers\\radio.dll", NameRefusal::kNone, true},
       {"Drivers\\z4up.ini", NameRefusal::kNone, true},  // not in the work folder's top level
-      {"backup~x.txt", NameRefusal::kNone, true},
+      {"backup~long.txt", NameRefusal::kNone, true},    // longer than a short name
       {"a~1.longext", NameRefusal::kNone, true},
       {"error", NameRefusal::kListMarker, true},
       {"**", NameRefusal::kListMarker, false},
@@ -37,6 +37,7 @@ inline const std::vector<ManifestNameRow>& ManifestNameRows() {
       {"TEMP_UPDATE", NameRefusal::kWorkFolder, true},
       {"ZARN4U~1.EXE", NameRefusal::kShortName, true},  // the updater itself on Windows
       {"Drivers\\RADIO~12.DLL", NameRefusal::kShortName, true},
+      {"zarn~e4z.exe", NameRefusal::kShortName, true},  // the form Wine makes
       {"TEMP_U~1\\x.dll", NameRefusal::kShortName, true},
       {"..\\evil.txt", NameRefusal::kOutsideFolder, false},
       {"x?.dll", NameRefusal::kOutsideFolder, true},
