@@ -20,11 +20,6 @@ constexpr std::uint32_t kAfterExtractionMs = 500;
 // What a file that must not be touched reports: a folder, device or link where the file should be.
 constexpr std::uint32_t kErrorAccessDenied = 5;
 
-// The file-name part of a path in either delimiter.
-std::string FileNamePart(const std::string& path) {
-  return NamePart(path, platform::PathDelimiter());
-}
-
 // A regular file that `key` names below `folder`, reached through no link.
 bool ExtractedFileExists(const std::string& folder, const std::string& key) {
   const std::string relative = LocalKeyPath(key);
@@ -36,7 +31,7 @@ bool ExtractedFileExists(const std::string& folder, const std::string& key) {
 
 void TfrmZarnUpdate::InstallFiles(const UpdateManifest& manifest,
                                   std::vector<std::string>& download_list) {
-  const std::string own_name = UpperAscii(FileNamePart(parts_.executable_path()));
+  const std::string own_name = OwnExecutableName(parts_.executable_path());
   int own_index = -1;
   const std::size_t count = download_list.size();
   for (std::size_t i = 0; i < count; ++i) {
@@ -44,7 +39,10 @@ void TfrmZarnUpdate::InstallFiles(const UpdateManifest& manifest,
     const std::string cab_name = manifest.ReadString(kManifestCabs, entry);
     if (cab_name == kManifestDefault) continue;
     // The update run drops such names before anything is downloaded; they never reach a path.
-    if (!IsFileInsideProgramFolder(entry) || !IsPlainCabName(cab_name)) continue;
+    if (FileKeyRefusal(entry) != NameRefusal::kNone ||
+        CabNameRefusal(cab_name) != NameRefusal::kNone) {
+      continue;
+    }
     if (UpperAscii(entry) == own_name) {
       own_index = static_cast<int>(i);
       ShowStatus("ExtractingEx " + entry);

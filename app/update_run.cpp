@@ -134,15 +134,16 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
 
   run.download_list = run.manifest.ReadSectionKeys(kManifestFiles);
   if (run.download_list.empty()) ShowStatus("There are no updated files listed on the server.");
-  // Keys that would collide with the list's markers cannot name a file; keys that lead outside
-  // the program folder come from a server that must not be followed there.
-  RemoveMarked(run.download_list, kCurrentMarker);
-  RemoveMarked(run.download_list, kDroppedMarker);
-  std::erase_if(run.download_list, [this](const std::string& key) {
-    if (IsFileInsideProgramFolder(key)) return false;
-    ShowStatus("Skipped " + key + ": not a file inside the program folder");
-    return true;
-  });
+  // Keys that would collide with the list's markers cannot name a file and go silently; keys
+  // that lead outside the program folder, that the reader or Windows would take for another
+  // name, or that would land on the pass's own files are skipped with their reason.
+  ScreenedKeys screened = ScreenFileKeys(run.download_list);
+  for (const auto& [key, refusal] : screened.refused) {
+    if (refusal != NameRefusal::kListMarker) {
+      ShowStatus("Skipped " + key + ": " + std::string(RefusalText(refusal)));
+    }
+  }
+  run.download_list = std::move(screened.taken);
 
   for (std::string& entry : run.download_list) {
     const std::string listed = run.manifest.ReadString(kManifestFiles, entry);
@@ -208,7 +209,9 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
       progress = std::to_string(index + 1) + "/" + std::to_string(list.size()) + " ";
       PumpMessagesFor(kPauseBeforeDownloadMs);
       cab_name = run.manifest.ReadString(kManifestCabs, list[index]);
-      if (!IsPlainCabName(cab_name) || !ListHas(run.listing, cab_name)) {
+      const bool usable =
+          cab_name == kDroppedMarker || CabNameRefusal(cab_name) == NameRefusal::kNone;
+      if (!usable || !ListHas(run.listing, cab_name)) {
         ShowStatus(progress + " Missing CAB File: " + list[index] + " skipped");
         list[index] = kDroppedMarker;
       } else if (cab_name != kDroppedMarker) {
@@ -277,7 +280,7 @@ void TfrmZarnUpdate::SkipStaleReplies() {
 
 // Registers the installed COM servers the manifest marks "True", never the updater itself.
 void TfrmZarnUpdate::RegisterServers(RunState& run) {
-  const std::string own_name = NamePart(parts_.executable_path(), platform::PathDelimiter());
+  const std::string own_name = OwnExecutableName(parts_.executable_path());
   for (const std::string& entry : run.download_list) {
     if (run.manifest.ReadString(kManifestRegistration, entry) != "True") continue;
     if (EqualsIgnoringCase(entry, own_name)) continue;

@@ -13,9 +13,13 @@
 // - Entries whose name begins with ";" can be looked up but are left out of the key list, as are
 //   entries without a value. An empty name (a line "=value") shows in the key list once for a run
 //   of such lines in a row, and when it would come first the list is empty.
+// A manifest comes from the network, so the parsed form costs little beyond the text: the text
+// itself, two 32-bit numbers per section, and hash tables of about 1.3 32-bit slots per entry
+// and per section, so that each look-up costs about one comparison however large the section.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,26 +29,42 @@ namespace zarn::platform {
 
 class IniDocument {
  public:
+  // Texts beyond 4 GiB (far above any manifest the reader takes) are read up to there.
   static IniDocument Parse(std::string_view bytes);
+  static IniDocument Parse(std::string&& bytes);
 
-  // nullptr when the section or the key is missing or the key has no value.
-  const std::string* FindValue(std::string_view section, std::string_view key) const;
-  // The names the key list shows, in file order (empty when the section is missing).
-  std::vector<std::string_view> ListedKeys(std::string_view section) const;
+  // Nothing when the section or the key is missing or the key has no value. The view lives as
+  // long as the document.
+  std::optional<std::string_view> FindValue(std::string_view section, std::string_view key) const;
+  // The names the key list shows, in file order (empty when the section is missing); with a
+  // limit, only as many as it takes for the names and their terminating zeros to reach it.
+  std::vector<std::string_view> ListedKeys(std::string_view section,
+                                           std::size_t limit = std::string_view::npos) const;
+
+  // The bytes the document holds: its text and its tables.
+  std::size_t FootprintBytes() const;
 
  private:
-  struct Entry {
-    std::string name;
-    std::optional<std::string> value;
-  };
   struct Section {
-    std::string name;
-    std::vector<Entry> entries;
+    std::uint32_t header;      // where its "[...]" line starts; kNoLine for the leading lines
+    std::uint32_t first_slot;  // where its part of entry_slots_ begins
   };
 
-  const Section* FindSection(std::string_view name) const;
+  std::string_view Line(std::size_t start) const;
+  std::string_view SectionName(std::size_t section) const;
+  std::size_t BodyBegin(std::size_t section) const;
+  std::size_t BodyEnd(std::size_t section) const;
+  std::size_t SlotCount(std::size_t section) const;
+  std::size_t FindSection(std::string_view name) const;
+  template <typename Visit>
+  void ForEachEntry(std::size_t section, const Visit& visit) const;
 
-  std::vector<Section> sections_;
+  std::string text_;
+  std::vector<Section> sections_;  // the leading lines, then one per header, in file order
+  // Open addressing: section numbers, and per section where its entries' lines start; each
+  // holds the first of every name, letter case ignored.
+  std::vector<std::uint32_t> section_slots_;
+  std::vector<std::uint32_t> entry_slots_;
 };
 
 // The buffer rules of the reader. A value in matching quotes loses them; a value that does not fit

@@ -17,7 +17,7 @@ constexpr std::int64_t kLargestProfile = 64 * 1024 * 1024;
 struct CachedDocument {
   std::string path;
   posix::FileVersionStamp stamp;
-  IniDocument document = IniDocument::Parse({});
+  IniDocument document = IniDocument::Parse(std::string());
   bool valid = false;
 };
 
@@ -25,15 +25,17 @@ struct CachedDocument {
 // the default.
 const IniDocument& LoadDocument(std::string_view path) {
   static CachedDocument cache;
-  static const IniDocument empty = IniDocument::Parse({});
+  static const IniDocument empty = IniDocument::Parse(std::string());
   const auto stamp = posix::RegularFileStamp(path);
   if (!stamp) return empty;
   if (cache.valid && cache.path == path && cache.stamp == *stamp) return cache.document;
+  // The old document goes before the new file is read, so that only one is held at a time.
   cache.valid = false;
+  cache.document = IniDocument::Parse(std::string());
   posix::FileVersionStamp read_stamp;
-  const auto bytes = posix::ReadRegularFile(path, kLargestProfile, &read_stamp);
+  auto bytes = posix::ReadRegularFile(path, kLargestProfile, &read_stamp);
   if (!bytes) return empty;
-  cache.document = IniDocument::Parse(*bytes);
+  cache.document = IniDocument::Parse(std::move(*bytes));
   cache.path = std::string(path);
   cache.stamp = read_stamp;
   cache.valid = true;
@@ -45,7 +47,7 @@ const IniDocument& LoadDocument(std::string_view path) {
 std::string ReadProfileString(std::string_view path, std::string_view section, std::string_view key,
                               std::string_view default_value, std::size_t buffer_size) {
   const IniDocument& document = LoadDocument(path);
-  if (const std::string* value = document.FindValue(section, key)) {
+  if (const auto value = document.FindValue(section, key)) {
     return CopyProfileValue(*value, buffer_size);
   }
   return CopyProfileDefault(default_value, buffer_size);
@@ -53,7 +55,8 @@ std::string ReadProfileString(std::string_view path, std::string_view section, s
 
 std::string ReadProfileKeyBlock(std::string_view path, std::string_view section,
                                 std::size_t buffer_size) {
-  return CutKeyBlock(LoadDocument(path).ListedKeys(section), buffer_size);
+  // Names past the buffer's end are never looked at: a list that reaches it is cut anyway.
+  return CutKeyBlock(LoadDocument(path).ListedKeys(section, buffer_size), buffer_size);
 }
 
 }  // namespace zarn::platform

@@ -114,6 +114,9 @@ def build_release(work, row):
     release.add_cab("c.cab", {"c.txt": b"new c\r\n"})
     release.add_cab("self.cab", {"ZARN4UPDATE": b"the next updater\n"})
     release.add_cab("evil.cab", {"evil.txt": b"must not land\n"})
+    # A file named like the manifest: extracted into the work folder, it would replace the
+    # verified manifest with one that lists nothing.
+    release.add_cab("hostile.cab", {"z4up.ini": b"[Ident]\r\nTime Of Update=1\r\n"})
     os.makedirs(os.path.join(release.updates, "bad.cab"))  # listed, but RETR fails
     if row.manifest:
         release.write_manifest(row.time_of_update, row.files, row.cabs, row.registration)
@@ -486,6 +489,18 @@ def rows():
             expected=["Skipped ../evil.txt: not a file inside the program folder",
                       "1/1  Download a.cab (a.txt) OK", "Replaced a.txt", STORED],
             absent=["Download evil.cab"], installed={"a.txt": b"new a\r\n"}),
+        Row("keys naming the pass's own files", files=[("z4up.ini", "1"),
+                                                      ("temp_update/c.txt", "1"),
+                                                      ("ZARN4U~1", "1"), ("a.txt", "1")],
+            cabs=[("z4up.ini", "hostile.cab"), ("temp_update/c.txt", "c.cab"),
+                  ("ZARN4U~1", "self.cab"), ("a.txt", "a.cab")],
+            settings={"Repeat Rollback": 1}, stored=True, exit_code=0,
+            expected=["Skipped z4up.ini: the name of the manifest or its signature",
+                      "Skipped temp_update/c.txt: inside the update's work folder",
+                      "Skipped ZARN4U~1: a short 8.3 name, which may stand for another file",
+                      "1/1  Download a.cab (a.txt) OK", "Replaced a.txt", STORED],
+            absent=["Download hostile.cab", "Download self.cab"],
+            installed={"a.txt": b"new a\r\n"}),
         Row("manifest missing", manifest=False, error_log=True,
             expected=["Looking for Update", "z4up.ini is missing from FTP site.  Quitting."],
             absent=[FAILURE]),

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const char* section : {"Files", "", "Ident"}) {
     const auto keys = document.ListedKeys(section);
     for (const auto key : keys) {
-      if (const auto* value = document.FindValue(section, key)) CopyProfileValue(*value, size % 11);
+      if (const auto value = document.FindValue(section, key)) CopyProfileValue(*value, size % 11);
     }
     CutKeyBlock(keys, size % 17);
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/manifest_names.h"
+#include "tests/support/manifest_name_rows.h"
 
 namespace zarn {
 namespace {
@@ -45,6 +46,27 @@ TEST(ManifestNames, FilesKeysAndCabNames) {
     EXPECT_EQ(IsFileInsideProgramFolder(c.name), c.inside) << "'" << c.name << "'";
     EXPECT_EQ(IsPlainCabName(c.name), c.plain) << "'" << c.name << "'";
   }
+}
+
+TEST(ManifestNames, RefusalsOfKeysAndCabinetNames) {
+  for (const auto& row : test::ManifestNameRows()) {
+    EXPECT_EQ(FileKeyRefusal(row.key), row.refusal) << "'" << row.key << "'";
+    // A cabinet name follows the same rules and has no folder part.
+    const bool plain = row.key.find('\\') == std::string::npos;
+    const NameRefusal cabinet =
+        row.refusal == NameRefusal::kNone && !plain ? NameRefusal::kOutsideFolder : row.refusal;
+    EXPECT_EQ(CabNameRefusal(row.key), cabinet) << "'" << row.key << "'";
+  }
+}
+
+TEST(ManifestNames, ScreeningKeepsTheFirstOfNamesEqualButForCase) {
+  const ScreenedKeys screened = ScreenFileKeys({"a.txt", "ERROR", "A.TXT", "z4up.ini", "b.txt"});
+  EXPECT_EQ(screened.taken, (std::vector<std::string>{"a.txt", "b.txt"}));
+  const std::vector<std::pair<std::string, NameRefusal>> refused = {
+      {"ERROR", NameRefusal::kListMarker},
+      {"A.TXT", NameRefusal::kListedTwice},
+      {"z4up.ini", NameRefusal::kManifestName}};
+  EXPECT_EQ(screened.refused, refused);
 }
 
 }  // namespace

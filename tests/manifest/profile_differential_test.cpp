@@ -96,7 +96,7 @@ TEST(ProfileDifferential, GeneratedTextsReadAlikeFromFileAndFromMemory) {
     for (const char* section : kSections) {
       for (const char* key : kKeys) {
         for (const std::size_t size : kValueSizes) {
-          const std::string* value = document.FindValue(section, key);
+          const auto value = document.FindValue(section, key);
           const std::string expected = value ? platform::CopyProfileValue(*value, size)
                                              : platform::CopyProfileDefault("DEF ", size);
           const std::string actual = platform::ReadProfileString(path, section, key, "DEF ", size);
@@ -117,6 +117,35 @@ TEST(ProfileDifferential, GeneratedTextsReadAlikeFromFileAndFromMemory) {
         }
       }
     }
+  }
+}
+
+// A manifest comes from the network: its parsed form stays within a few times its size whatever
+// its shape, and a look-up costs the same in a huge section (ten thousand of them here would take
+// minutes if each searched the section).
+TEST(ProfileDifferential, HostileShapesCostAFewTimesTheText) {
+  const struct {
+    const char* name;
+    std::string line;
+    bool numbered;
+  } shapes[] = {
+      {"tiny entries", "=\n", true},
+      {"names without values", "a\n", false},
+      {"empty sections", "[]\n", false},
+      {"numbered sections", "]\n", true},
+  };
+  for (const auto& shape : shapes) {
+    std::string text = "[Files]\n";
+    for (unsigned i = 0; text.size() < (1u << 20); ++i) {
+      if (shape.line == "]\n") text += "[";
+      if (shape.numbered) text += std::to_string(i);
+      text += shape.line;
+    }
+    const auto document = platform::IniDocument::Parse(text);
+    EXPECT_LE(document.FootprintBytes(), 6 * text.size()) << shape.name;
+    int found = 0;
+    for (int i = 0; i < 10000; ++i) found += document.FindValue("Files", std::to_string(i)) ? 1 : 0;
+    EXPECT_EQ(found, shape.line == "=\n" ? 10000 : 0) << shape.name;
   }
 }
 

@@ -41,3 +41,9 @@ if(WIN32)
     ${CMAKE_SOURCE_DIR}/platform/posix/pe_version_resource.cpp
     ${CMAKE_SOURCE_DIR}/platform/posix/ansi_text.cpp)
 endif()
+
+# The driver of bench/manifest.sh: the POSIX reader at work on one file.
+if(NOT WIN32)
+  add_executable(profile_lookup ${CMAKE_SOURCE_DIR}/bench/profile_lookup.cpp)
+  target_link_libraries(profile_lookup PRIVATE zarn_platform)
+endif()

@@ -12,6 +12,7 @@
 #include "common/hex.h"
 #include "platform/signature.h"
 #include "tests/support/file_contents.h"
+#include "tests/support/manifest_name_rows.h"
 #include "tests/support/temp_dir.h"
 #include "tools/zrelease/release_builder.h"
 #include "tools/zrelease/release_verifier.h"
@@ -214,6 +215,65 @@ TEST(BuildRelease, PatchesAgainstTheOldFolderVerifyWithAndWithoutIt) {
     } else {
       EXPECT_NE(all.find(row.problem), std::string::npos) << row.name << ": " << all;
     }
+  }
+}
+
+// The manifest of a release in `to` with one more "Files" key carried by ok.txt's cabinet, signed
+// again.
+void AddKey(const std::filesystem::path& to, const std::string& key, const SigningKey& signer) {
+  std::string text = test::ReadWholeFile(to / "z4up.ini");
+  text.insert(text.find("[Files]\r\n") + 9, key + "=1\r\n");
+  text.insert(text.find("[Cabs]\r\n") + 8, key + "=ok.txt.cab\r\n");
+  test::WriteBytes(to / "z4up.ini", text);
+  const auto digest =
+      platform::Sha256(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  const auto signature = signer.Sign(*digest);
+  test::WriteBytes(
+      to / "z4up.ini.sig",
+      std::string_view(reinterpret_cast<const char*>(signature->data()), signature->size()));
+}
+
+// Build and verify refuse exactly the names the updater skips or mis-reads.
+TEST(BuildRelease, RefusesAndVerifyReportsTheNamesTheUpdaterRefuses) {
+  const test::TempDir dir;
+  const auto signer = SigningKey::Generate();
+  ASSERT_TRUE(signer);
+  ASSERT_EQ(signer->Save(dir.PathOf("key.pem")), "");
+  int n = 0;
+  for (const auto& row : test::ManifestNameRows()) {
+    const std::string label = "'" + row.key + "'";
+    const std::filesystem::path from = dir.path() / ("prog" + std::to_string(n));
+    const std::filesystem::path to = dir.path() / ("rel" + std::to_string(n++));
+    std::filesystem::create_directories(from);
+    test::WriteBytes(from / "ok.txt", "ok");
+    const bool refused = row.refusal != NameRefusal::kNone;
+    if (row.posix_file) {
+      const auto slash = row.key.find('\\');
+      std::filesystem::path file = from / row.key;
+      if (slash != std::string::npos) {
+        std::filesystem::create_directories(from / row.key.substr(0, slash));
+        file = from / row.key.substr(0, slash) / row.key.substr(slash + 1);
+      }
+      test::WriteBytes(file, "x");
+      const std::string problem =
+          BuildRelease({from.string(), to.string(), false, {}, 1, dir.PathOf("key.pem"), {}, ""});
+      EXPECT_EQ(problem.empty(), !refused) << label << ": " << problem;
+      EXPECT_EQ(std::filesystem::exists(to / "z4up.ini"), !refused) << label;
+      if (!refused) {
+        EXPECT_EQ(VerifyRelease(to.string(), false, signer->PublicKey()),
+                  std::vector<std::string>{})
+            << label;
+      }
+      std::filesystem::remove(file);
+    }
+    // A ";" line is a comment to the reader: such a manifest merely lists no such file.
+    if (!refused || row.key.front() == ';') continue;
+    ASSERT_EQ(
+        BuildRelease({from.string(), to.string(), false, {}, 1, dir.PathOf("key.pem"), {}, ""}),
+        "");
+    AddKey(to, row.key, *signer);
+    EXPECT_NE(VerifyRelease(to.string(), false, signer->PublicKey()), std::vector<std::string>{})
+        << label;
   }
 }
 

@@ -13,6 +13,7 @@
 #include "app/packed_file_date.h"
 #include "app/release_metadata.h"
 #include "app/release_trust.h"
+#include "app/update_manifest.h"
 #include "app/version_comparison.h"
 #include "common/hex.h"
 #include "common/integer_conversion.h"
@@ -115,6 +116,28 @@ std::string Manifest(std::int32_t time, std::optional<std::int32_t> expires, boo
   return text;
 }
 
+// The keys the updater would skip or mis-read, one line each with the reason, and a key list that
+// its buffer would cut; empty when there are none. Nothing is written for such a release.
+std::string RefusedKeys(const std::vector<Entry>& entries) {
+  std::vector<std::string> keys;
+  std::size_t block = 2;  // the list's final zero and the unused last character of the buffer
+  for (const Entry& entry : entries) {
+    keys.push_back(entry.key);
+    block += entry.key.size() + 1;
+  }
+  std::string problems;
+  for (const auto& [key, refusal] : ScreenFileKeys(keys).refused) {
+    if (!problems.empty()) problems += "\n";
+    problems += key + " cannot be a manifest key: " + std::string(RefusalText(refusal));
+  }
+  if (problems.empty() && block > kManifestKeyListBuffer) {
+    problems = "the names of the " + std::to_string(keys.size()) + " files take " +
+               std::to_string(block) + " characters; the updater reads only " +
+               std::to_string(kManifestKeyListBuffer);
+  }
+  return problems;
+}
+
 std::string WriteFile(const fs::path& path, const void* bytes, std::size_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
@@ -176,14 +199,18 @@ std::string BuildRelease(const BuildOptions& options) {
   std::set<std::string> registered;
   for (const std::string& name : options.registered) registered.insert(UpperAscii(name));
   std::set<std::string> unknown = registered;
+  std::string problem = RefusedKeys(entries);
+  if (!problem.empty()) return problem;
   std::map<std::string, std::string> cabinets;  // upper-cased cabinet name -> its key
   for (Entry& entry : entries) {
-    if (!IsFileInsideProgramFolder(entry.key)) {
-      return entry.key + " cannot be a manifest key (a name the updater refuses)";
-    }
     entry.cabinet = CabinetNameFor(entry.key);
+    const NameRefusal refusal = CabNameRefusal(entry.cabinet);
+    if (refusal != NameRefusal::kNone) {
+      return entry.key + ": its cabinet " + entry.cabinet + " is " +
+             std::string(RefusalText(refusal));
+    }
     const auto [at, added] = cabinets.emplace(UpperAscii(entry.cabinet), entry.key);
-    if (!added || !IsPlainCabName(entry.cabinet)) {
+    if (!added) {
       return entry.key + " and " + at->second + " would share the cabinet " + entry.cabinet;
     }
     unknown.erase(UpperAscii(entry.key));
@@ -200,14 +227,14 @@ std::string BuildRelease(const BuildOptions& options) {
   for (Entry& entry : entries) {
     entry.listed = ListedValue(entry.path);
     if (entry.listed.find('.') != std::string::npos) {
-      const std::string problem = VersionRankingProblem(entry.listed);
-      if (!problem.empty()) {
+      const std::string ranking = VersionRankingProblem(entry.listed);
+      if (!ranking.empty()) {
         std::fprintf(stderr, "zrelease: warning: %s: version %s: %s\n", entry.key.c_str(),
-                     entry.listed.c_str(), problem.c_str());
+                     entry.listed.c_str(), ranking.c_str());
       }
     }
     const fs::path cabinet = to / entry.cabinet;
-    std::string problem = WriteSingleFileCabinet(entry.path.string(), entry.key, cabinet.string());
+    problem = WriteSingleFileCabinet(entry.path.string(), entry.key, cabinet.string());
     if (!problem.empty()) return problem;
     const auto digest = platform::Sha256File(cabinet.string());
     if (!digest) return "cannot read " + cabinet.string();
@@ -223,14 +250,13 @@ std::string BuildRelease(const BuildOptions& options) {
     for (const Entry& entry : entries) {
       candidates.push_back({entry.key, entry.path, to / entry.cabinet});
     }
-    const std::string problem =
-        MakeReleasePatches(options.from, options.base, to, candidates, patches);
+    problem = MakeReleasePatches(options.from, options.base, to, candidates, patches);
     if (!problem.empty()) return problem;
   }
 
   const std::string manifest_name = options.beta ? "z4upbeta.ini" : "z4up.ini";
   const std::string text = Manifest(*time, expires, options.beta, entries, registered, patches);
-  std::string problem = WriteFile(to / manifest_name, text.data(), text.size());
+  problem = WriteFile(to / manifest_name, text.data(), text.size());
   if (!problem.empty()) return problem;
   const fs::path signature_path = to / (manifest_name + std::string(kSignatureSuffix));
   if (key) {

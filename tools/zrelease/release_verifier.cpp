@@ -4,6 +4,7 @@
 #include <charconv>
 #include <ctime>
 #include <filesystem>
+#include <map>
 
 #include "app/manifest_names.h"
 #include "app/release_metadata.h"
@@ -12,6 +13,7 @@
 #include "cab/cabfiles.h"
 #include "common/integer_conversion.h"
 #include "common/text.h"
+#include "platform/profile.h"
 #include "tools/zrelease/patch_verifier.h"
 #include "tools/zrelease/time_stamp.h"
 
@@ -21,16 +23,35 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Whether the cabinet stores a file under the manifest key (letter case ignored).
-bool CabinetHolds(const fs::path& cabinet, const std::string& key) {
+// Whether the cabinet stores a file under the manifest key, as the updater's existence test
+// needs it: letter case counts, since a POSIX file system tells "Radio.dll" from "radio.dll".
+// Stored names the updater's rules refuse are problems too.
+void CheckCabinetContents(const fs::path& cabinet, const std::string& name, const std::string& key,
+                          std::vector<std::string>& problems) {
   TCABFile cab;
   cab.CABFile = cabinet.string();
-  if (!cab.ListContents()) return false;
+  if (!cab.ListContents()) {
+    problems.push_back(name + ": does not hold " + key);
+    return;
+  }
+  std::string other_case;
+  bool holds = false;
   for (const auto& item : cab.CABFileContents.Items()) {
     const std::string stored = item.RelPath.empty() ? item.Name : item.RelPath + "\\" + item.Name;
-    if (EqualsIgnoringCase(stored, key)) return true;
+    const NameRefusal refusal = FileKeyRefusal(stored);
+    if (refusal != NameRefusal::kNone) {
+      problems.push_back(name + ": stores " + stored + ", " + std::string(RefusalText(refusal)));
+    }
+    if (stored == key) {
+      holds = true;
+    } else if (SameManifestName(stored, key)) {
+      other_case = stored;
+    }
   }
-  return false;
+  if (holds) return;
+  problems.push_back(other_case.empty()
+                         ? name + ": does not hold " + key
+                         : name + ": holds " + other_case + ", not " + key + " (letter case)");
 }
 
 // What the updater's rule for signed manifests says of this one, read on its channel by an
@@ -90,15 +111,38 @@ std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
   if (!ident.empty()) problems.push_back(ident);
   const std::vector<std::string> keys = manifest.ReadSectionKeys(kManifestFiles);
   if (keys.empty()) problems.push_back("the manifest lists no files");
-  for (const std::string& file : keys) {
-    if (!IsFileInsideProgramFolder(file)) {
-      problems.push_back(file + ": the updater skips this key");
-      continue;
-    }
+  // The whole list, read with room to spare, against what the updater's buffer holds.
+  const std::size_t all_keys =
+      SplitKeyBlock(platform::ReadProfileKeyBlock(manifest_path.string(), kManifestFiles,
+                                                  fs::file_size(manifest_path) + 2))
+          .size();
+  if (all_keys > keys.size()) {
+    problems.push_back("the updater reads only " + std::to_string(keys.size()) + " of the " +
+                       std::to_string(all_keys) + " files listed");
+  }
+  const ScreenedKeys screened = ScreenFileKeys(keys);
+  for (const auto& [file, refusal] : screened.refused) {
+    problems.push_back(file + ": the updater skips this key (" + std::string(RefusalText(refusal)) +
+                       ")");
+  }
+  std::map<std::string, std::string> spellings;  // upper-cased cabinet name -> as first listed
+  for (const std::string& file : screened.taken) {
     const std::string cabinet = manifest.ReadString(kManifestCabs, file);
-    if (cabinet == kManifestDefault || !IsPlainCabName(cabinet)) {
+    if (cabinet == kManifestDefault) {
       problems.push_back(file + ": no usable \"Cabs\" entry");
       continue;
+    }
+    const NameRefusal refusal = CabNameRefusal(cabinet);
+    if (refusal != NameRefusal::kNone) {
+      problems.push_back(file + ": no usable \"Cabs\" entry (" + cabinet + ": " +
+                         std::string(RefusalText(refusal)) + ")");
+      continue;
+    }
+    // Windows keeps both spellings in one local file.
+    const auto [first, added] = spellings.emplace(UpperAscii(cabinet), cabinet);
+    if (!added && first->second != cabinet) {
+      problems.push_back(cabinet + " and " + first->second +
+                         ": names of one file on Windows (letter case)");
     }
     const fs::path cabinet_path = root / cabinet;
     if (!fs::is_regular_file(cabinet_path)) {
@@ -113,8 +157,8 @@ std::vector<std::string> VerifyRelease(const std::string& folder, bool beta,
       problems.push_back(cabinet + ": no \"Hashes\" entry");
     } else if (!FileDigestMatches(cabinet_path.string(), digest)) {
       problems.push_back(cabinet + ": the digest does not match the cabinet");
-    } else if (!CabinetHolds(cabinet_path, file)) {
-      problems.push_back(cabinet + ": does not hold " + file);
+    } else {
+      CheckCabinetContents(cabinet_path, cabinet, file, problems);
     }
   }
   for (std::string& problem : VerifyPatches(root, manifest, base_folder)) {
