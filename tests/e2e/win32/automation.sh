@@ -106,12 +106,14 @@ rm -f "$log"
 # The pass ends within a second (nothing listens at the port), usually before the client's first
 # call arrives: the program must wait for that call instead of ending under its client.
 status=0
-report=$(run "$build/e2e_automation_client.exe" activate | tr -d '\r') || status=$?
+report=$(run "$build/e2e_automation_client.exe" activate "$(windows_name "$log")" | tr -d '\r') ||
+  status=$?
 echo "$report"
 [[ $status -eq 0 ]] || fail "the client ended with status $status"
 for fact in 'progid class: yes' 'create: 0x00000000' 'program window: yes' 'icon: yes' \
   'type info count: 1' 'type info 1: 0x8002000B' 'dispid of Request: 1' \
   'late-bound Request: 0x00000000' 'table Request: 0x00000000' 'close question: yes' \
+  'log at the question: yes' \
   'running after No: yes' 'ended after release: yes' 'exit code: 1'; do
   grep -qxF "$fact" <<<"$report" || fail "client: no \"$fact\""
 done

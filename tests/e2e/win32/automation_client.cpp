@@ -2,8 +2,9 @@
 // through its ProgID and calls Request late-bound and through the interface's own table. Prints
 // one "name: value" line per fact; the driving script judges them.
 //
-//   automation_client activate          COM starts the program; the client answers No to the
-//                                       close question, then releases and waits for the end
+//   automation_client activate [LOG]    COM starts the program; the client answers No to the
+//                                       close question (reporting whether the file LOG is
+//                                       there by then), then releases and waits for the end
 //   automation_client attach PROGRAM    starts PROGRAM itself, connects, releases, and reports
 //                                       whether the program is still running; then waits for
 //                                       it to end (the script ends its update pass)
@@ -177,7 +178,8 @@ void AwaitEnd(HANDLE process, DWORD limit_ms, const char* fact, int answer = 0) 
   Fact("exit code", std::to_string(code));
 }
 
-int Activate() {
+// log: the program's log file, which must be on disk once the close question is up ("" to skip).
+int Activate(const std::string& log) {
   IDispatch* dispatch = CreateObject();
   if (dispatch == nullptr) return 1;
   HANDLE process = ProgramProcess();
@@ -201,6 +203,10 @@ int Activate() {
       WaitFor([&] { return FindWindowA(nullptr, kQuestionCaption) != nullptr; }, 30000);
   Fact("close question", asked ? "yes" : "no");
   if (asked) {
+    if (!log.empty()) {
+      Fact("log at the question",
+           GetFileAttributesA(log.c_str()) != INVALID_FILE_ATTRIBUTES ? "yes" : "no");
+    }
     AnswerQuestion(IDNO);
     Sleep(1000);
     Fact("running after No", Running(process) ? "yes" : "no");
@@ -249,11 +255,11 @@ int Attach(const char* program) {
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command != "activate" && !(command == "attach" && argc > 2)) {
-    std::printf("usage: automation_client activate | attach PROGRAM\n");
+    std::printf("usage: automation_client activate [LOG] | attach PROGRAM\n");
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) return 1;
-  const int status = command == "activate" ? Activate() : Attach(argv[2]);
+  const int status = command == "activate" ? Activate(argc > 2 ? argv[2] : "") : Attach(argv[2]);
   CoUninitialize();
   return status;
 }
