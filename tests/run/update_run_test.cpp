@@ -336,11 +336,11 @@ Steps SignedListing(Steps signature_transfer) {
                        test::Download(kManifest), std::move(signature_transfer)});
 }
 
+#ifndef _WIN32
 void InstallWithoutAsking(const test::TempDir&) {
   WriteSettingDword("Install Without Asking", 1);
 }
 
-#ifndef _WIN32
 // The system's text for a write beyond the most a file may hold.
 const std::string kFileTooLarge = platform::SystemErrorText(223);
 #endif
