@@ -79,6 +79,8 @@ void TfrmZarnUpdate::InstallOwnExecutable(const std::string& entry, const std::s
       platform::ReplaceFileWithCopy(work_copy, session_.program_folder + new_name, error);
   PumpMessagesFor(kBetweenOwnStepsMs);
   if (copied) {
+    // The extracted copy has a data file's permissions: the updater swapped in from it must run.
+    platform::TakePermissionsOf(parts_.executable_path(), session_.program_folder + new_name);
     platform::DeleteFile(work_copy);
     ShowStatus(own_name + " will be replaced when ZARN starts.");
   } else {

@@ -4,6 +4,7 @@
 
 #include "app/component_diagnostics.h"
 #include "app/long_path.h"
+#include "app/release_trust.h"
 #include "app/update_common.h"
 #include "automation/com_server.h"
 #include "common/exception.h"
@@ -42,6 +43,20 @@ std::string DescribeFailure(const std::exception_ptr& failure) {
   } catch (...) {
     return "Unknown error";
   }
+}
+
+// A text of several lines as one log line: each line break becomes a blank.
+std::string OneLine(std::string_view text) {
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      line += ' ';
+    } else {
+      line += text[i];
+    }
+  }
+  return line;
 }
 
 }  // namespace
@@ -174,6 +189,13 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
     if (dial_failed) {
       ShowStatus("Unable to Connect To Internet");
     } else {
+      // A pass that installs without asking may have nobody there to answer a box either.
+      unattended_ = ReadInstallWithoutAsking();
+      if (unattended_) {
+        cab.OnFileError = [this](TCABFile&, const std::string& text) {
+          TellError(text, "Error", platform::kMbOk | platform::kMbIconWarning);
+        };
+      }
       RunUpdate();
     }
   } catch (...) {
@@ -185,7 +207,7 @@ void TfrmZarnUpdate::startTimerTimer(TTimer&) {
   // loop's quit message would be closed by the system at once, unseen.
   if (failure) {
     exit_code_ = kExitFailed;
-    parts_.message_box(DescribeFailure(failure), kCaption, platform::kMbIconError);
+    TellError(DescribeFailure(failure), kCaption, platform::kMbIconError);
   }
   // A program that COM started for a client stays until that client has reached it: a first call
   // that arrives after a short pass would otherwise find the program gone. The window may close
@@ -210,10 +232,14 @@ void TfrmZarnUpdate::trayDblClick(TTrayIcon&) {
 }
 
 // Closing also ends the automation server: while clients hold objects the user is asked first.
+// The pass's window is closing either way, so its log is saved before the question: after No it
+// is on disk all the same.
 bool TfrmZarnUpdate::FormCloseQuery() {
   if (updating_ || !session_.may_close) return false;
   TComServer* server = ComServer();
-  return server == nullptr || server->ConfirmServerClose();
+  if (server == nullptr) return true;
+  SaveLog();
+  return server->ConfirmServerClose();
 }
 
 std::string TfrmZarnUpdate::LogFilePath() const {
@@ -221,10 +247,15 @@ std::string TfrmZarnUpdate::LogFilePath() const {
          std::string(manifest_found_ ? kLogFileName : kErrorLogFileName);
 }
 
-// Saves the update log. A missing "User" folder is created; a log that still cannot be written is
-// reported to the user once rather than lost without a word.
 void TfrmZarnUpdate::FormClose() {
-  if (!log_) return;
+  SaveLog();
+}
+
+// Saves the update log, once. A missing "User" folder is created; a log that still cannot be
+// written is reported to the user once rather than lost without a word.
+void TfrmZarnUpdate::SaveLog() {
+  if (!log_ || log_saved_) return;
+  log_saved_ = true;
   const std::string path = LogFilePath();
   std::uint32_t error = 0;
   const std::string user_folder = session_.program_folder + "User";
@@ -234,9 +265,21 @@ void TfrmZarnUpdate::FormClose() {
     Window().LeaveSummary(last_status_, path);
     return;
   }
-  parts_.message_box(
-      "Unable to save the update log to " + path + " (error " + std::to_string(error) + ")",
-      kCaption, platform::kMbIconError);
+  TellError("Unable to save the update log to " + path + " (error " + std::to_string(error) + ")",
+            kCaption, platform::kMbIconError);
+}
+
+// A box waits until someone presses OK. An unattended pass may have nobody there: its errors
+// become a log line and a line on standard error, and the pass goes on to its end.
+void TfrmZarnUpdate::TellError(std::string_view text, std::string_view caption,
+                               std::uint32_t flags) {
+  if (!unattended_) {
+    parts_.message_box(text, caption, flags);
+    return;
+  }
+  const std::string line = OneLine(text);
+  ShowStatus(line);
+  platform::WriteErrorLine(caption, line);
 }
 
 }  // namespace zarn

@@ -121,12 +121,16 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   void SettleProgramFolder();
   void PrepareWorkFolder();
   void WriteHeader();
+  void SaveLog();
+  // Shows an error in a box, or, in an unattended pass, logs it and writes it to standard error.
+  void TellError(std::string_view text, std::string_view caption, std::uint32_t flags);
   void RunUpdate();
   void ExtractCab(const std::string& cab_name);
   void InstallOwnExecutable(const std::string& entry, const std::string& own_name);
   void InstallOrdinaryFile(const std::string& entry);
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
+  class PassEnd;
   void UpdateMainBlock(RunState& run);
   std::string_view ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
@@ -141,6 +145,9 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   bool updating_ = false;
   bool manifest_found_ = false;
   bool folder_structure_error_ = false;
+  bool log_saved_ = false;
+  // The pass installs without asking ("Install Without Asking"): nobody may be there for a box.
+  bool unattended_ = false;
   int exit_code_ = kExitFailed;
   std::string last_status_;
 };

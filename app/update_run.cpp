@@ -101,6 +101,22 @@ void TfrmZarnUpdate::RunUpdate() {
   if (escaped) std::rethrow_exception(escaped);
 }
 
+// Marks the pass as over when it goes, also when an error leaves the always-run block early.
+class TfrmZarnUpdate::PassEnd {
+ public:
+  explicit PassEnd(TfrmZarnUpdate& form) : form_(form) {}
+  ~PassEnd() {
+    form_.updating_ = false;
+    form_.session_.may_close = true;
+    form_.tray.NoClose = false;
+  }
+  PassEnd(const PassEnd&) = delete;
+  PassEnd& operator=(const PassEnd&) = delete;
+
+ private:
+  TfrmZarnUpdate& form_;
+};
+
 void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
   ShowStatus("Connecting to Server");
   ftp.Host = session_.server_host;
@@ -159,7 +175,7 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
     ShowStatus("Ending Update");
     run.store_time = true;
   } else {
-    if (ReadInstallWithoutAsking()) {
+    if (unattended_) {
       ShowStatus("Update Accepted Without Asking");
     } else if (parts_.message_box(kQuestion, "Confirm",
                                   platform::kMbYesNo | platform::kMbIconQuestion) ==
@@ -228,11 +244,26 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
       pbar.StepBy(1);
       failures = 0;
     } catch (...) {
-      ftp.Abort();
-      SkipStaleReplies();
+      // The attempt's failure is logged before anything more is asked of the server; a resync
+      // that fails belongs to this attempt, and ends the pass only when the control connection
+      // is gone with it.
+      std::exception_ptr resync_failure;
+      try {
+        ftp.Abort();
+      } catch (...) {
+        resync_failure = std::current_exception();
+      }
       ++failures;
       ShowStatus(progress + " Download " + cab_name + " Failure # (" + std::to_string(failures) +
                  ")");
+      if (!resync_failure) {
+        try {
+          SkipStaleReplies();
+        } catch (...) {
+          resync_failure = std::current_exception();
+        }
+      }
+      if (resync_failure && !ftp.IsConnected()) std::rethrow_exception(resync_failure);
       if (failures >= kFailuresBeforeDrop) {
         list[index] = kDroppedMarker;
         ++index;
@@ -308,6 +339,9 @@ void TfrmZarnUpdate::UploadReport() {
 }
 
 void TfrmZarnUpdate::FinishRun(RunState& run) {
+  // However this block ends, an error included, the pass is over: the window may close (and save
+  // its log) and the icon's close box closes again.
+  const PassEnd pass_end(*this);
   if (run.store_time) {
     ShowStatus("Storing Update Time in Registry");
     WriteLastWebUpdateTime(EncodeDateTime(platform::LocalNow()));

@@ -1,6 +1,7 @@
 #include "cab/cabfiles.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "cab/cabinet_callbacks.h"
 #include "cab/cabinet_directory.h"
@@ -63,6 +64,8 @@ int TCABFile::ExtractFiles() {
 
   const auto library = platform::LoadCabinetLibrary();
   if (!library) return -1;
+  std::optional<cab_callbacks::FileErrorRoute> route;
+  if (OnFileError) route.emplace([this](const std::string& text) { OnFileError(*this, text); });
   platform::CabinetErrorRecord record;
   const auto context = library->Create(CabinetFileCallbacks(), record);
   if (!context) return -1;

@@ -89,6 +89,9 @@ class TCABFile {
   TCompressProgress OnCompressProgress;
   TDeCompressProgress OnDecompressProgress;
   TOverWriteFile OnOverWriteFile;
+  // When set, a file error during an extraction is handed to it as the system's text in place of
+  // the warning box, so that nobody has to be there to press OK.
+  std::function<void(TCABFile& sender, const std::string& text)> OnFileError;
   // The most one extraction may write: generous for any update, and far below a full disk.
   static constexpr std::uint64_t kDefaultMaxExtractedBytes = 4ull << 30;
   std::uint64_t MaxExtractedBytes = kDefaultMaxExtractedBytes;

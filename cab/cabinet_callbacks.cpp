@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "platform/dialogs.h"
 #include "platform/file_handles.h"
@@ -12,6 +13,8 @@ namespace {
 
 // The longest message text the box shows, as the system's message table would give it.
 constexpr std::size_t kMaxMessageLength = 1025;
+
+const FileErrorRoute* g_route = nullptr;
 
 }  // namespace
 
@@ -51,8 +54,21 @@ long Seek(std::intptr_t file, long distance, int origin) {
 void ShowSystemError(std::uint32_t error) {
   std::string text = platform::SystemErrorText(error);
   if (text.size() > kMaxMessageLength) text.resize(kMaxMessageLength);
+  if (g_route != nullptr) {
+    g_route->handler_(text);
+    return;
+  }
   // The box has no owner window: it stands on its own, not in front of the hidden main window.
   platform::ShowUnownedMessageBox(text, "Error", platform::kMbOk | platform::kMbIconWarning);
+}
+
+FileErrorRoute::FileErrorRoute(std::function<void(const std::string& text)> handler)
+    : handler_(std::move(handler)), previous_(g_route) {
+  g_route = this;
+}
+
+FileErrorRoute::~FileErrorRoute() {
+  g_route = previous_;
 }
 
 }  // namespace zarn::cab_callbacks

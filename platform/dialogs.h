@@ -27,4 +27,8 @@ int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_
 // The same box owned by no window.
 int ShowUnownedMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags);
 
+// Tells an error without waiting for anyone: one line "caption: text" on standard error, when the
+// process has one (a Windows program started without a console has none, and writes nothing).
+void WriteErrorLine(std::string_view caption, std::string_view text);
+
 }  // namespace zarn::platform

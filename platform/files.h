@@ -47,4 +47,8 @@ bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uin
 // write permission).
 bool SetReadOnly(std::string_view path, bool read_only);
 
+// Gives `path` the permission bits of `model`, so that a copy of a program runs as the program
+// does. On POSIX the mode bits; Windows files carry no execute permission, so nothing changes.
+bool TakePermissionsOf(std::string_view model, std::string_view path);
+
 }  // namespace zarn::platform

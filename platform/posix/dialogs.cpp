@@ -56,6 +56,12 @@ int ShowMessageBox(std::string_view text, std::string_view caption, std::uint32_
   }
 }
 
+void WriteErrorLine(std::string_view caption, std::string_view text) {
+  posix::TerminalView::Get().Clear();
+  posix::WriteStandardError(EscapeControlCharacters(caption) + ": " +
+                            EscapeControlCharacters(text) + "\n");
+}
+
 // A terminal has no owner windows: the box is the same.
 int ShowUnownedMessageBox(std::string_view text, std::string_view caption, std::uint32_t flags) {
   return ShowMessageBox(text, caption, flags);

@@ -140,4 +140,10 @@ bool SetReadOnly(std::string_view path, bool read_only) {
   return ::chmod(p.c_str(), mode & 07777) == 0;
 }
 
+bool TakePermissionsOf(std::string_view model, std::string_view path) {
+  struct stat info{};
+  if (::stat(std::string(model).c_str(), &info) != 0) return false;
+  return ::chmod(std::string(path).c_str(), info.st_mode & 07777) == 0;
+}
+
 }  // namespace zarn::platform

@@ -27,4 +27,12 @@ int ShowUnownedMessageBox(std::string_view text, std::string_view caption, std::
   return Show(nullptr, text, caption, flags);
 }
 
+void WriteErrorLine(std::string_view caption, std::string_view text) {
+  const HANDLE output = GetStdHandle(STD_ERROR_HANDLE);
+  if (output == nullptr || output == INVALID_HANDLE_VALUE) return;
+  const std::string line = std::string(caption) + ": " + std::string(text) + "\r\n";
+  DWORD written = 0;
+  WriteFile(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+}
+
 }  // namespace zarn::platform

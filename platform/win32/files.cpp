@@ -148,4 +148,8 @@ bool SetReadOnly(std::string_view path, bool read_only) {
   return SetFileAttributesA(p.c_str(), changed) != FALSE;
 }
 
+bool TakePermissionsOf(std::string_view, std::string_view) {
+  return true;
+}
+
 }  // namespace zarn::platform

@@ -101,6 +101,8 @@ ask "request $object"
 [[ $answer == ok ]] || fail "Request answered $answer"
 sleep 2  # the update pass ends at once (nobody at the server's port); closing is refused
 kill -0 "$pid" 2>/dev/null || fail "the program ended while a client held an object"
+# The pass's window closed before the question (answered No): its log is on disk already.
+[[ -f $log ]] || fail "the log was not saved before the close question"
 ask "request $object"
 [[ $answer == ok ]] || fail "Request after the refused close answered $answer"
 # The last release ends the program without the window's close, which saves the log.

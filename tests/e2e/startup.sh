@@ -74,4 +74,24 @@ ZARN4_REGISTRY="$sandbox/broken.db" timeout 20 "$broken/zarn4update" </dev/null 
 (( status == 1 )) || fail "exit code $status for an error that escaped the pass"
 grep -q "ZARN4 Program Update: Socket Error # 10054" "$sandbox/stderr4" ||
   fail "escaped error not reported: $(cat "$sandbox/stderr4")"
+# 5. Unattended ("Install Without Asking"), with the connections reset during the cabinet's
+#    download: the escaped error goes to standard error and to the log, and the pass ends with 1.
+unattended="$sandbox/unattended"
+mkdir -p "$unattended"
+cp "$build/zarn4update" "$unattended/"
+touch "$unattended/zarn4.exe"
+python3 "$(dirname "$0")/reset_server.py" "$sandbox/cab.port" --cab &
+cab_server=$!
+trap 'kill $reset_server $cab_server 2>/dev/null; rm -rf "$sandbox"' EXIT
+for _ in $(seq 100); do [[ -s $sandbox/cab.port ]] && break; sleep 0.05; done
+config='HKCU\Software\Brenicsoft\Zarn4\Config'
+ZARN4_REGISTRY="$sandbox/unattended.db" "$build/zreg" add "$config" /v "Update Server" /d "127.0.0.1:$(cat "$sandbox/cab.port")" /f >/dev/null
+ZARN4_REGISTRY="$sandbox/unattended.db" "$build/zreg" add "$config" /v "Install Without Asking" /t REG_DWORD /d 1 /f >/dev/null
+status=0
+ZARN4_REGISTRY="$sandbox/unattended.db" timeout 60 "$unattended/zarn4update" </dev/null 2>"$sandbox/stderr5" || status=$?
+(( status == 1 )) || fail "exit code $status for the unattended pass"
+grep -q "ZARN4 Program Update: Socket Error # 10054 Connection reset by peer." "$sandbox/stderr5" ||
+  fail "unattended error not on standard error: $(cat "$sandbox/stderr5")"
+grep -q "^Socket Error # 10054 Connection reset by peer." "$unattended/User/zarn4updatelog.txt" ||
+  fail "unattended error not in the log"
 echo "ok: startup, header, timer, close and log in ${elapsed_ms} ms"

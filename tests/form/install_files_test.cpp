@@ -47,6 +47,10 @@ std::string VersionedLibrary() {
   return ReadWholeFile(test::BuildFolderFile("tests/manifest-fixtures/v41.dll"));
 }
 
+// The running updater's permission bits, unlike those of any file the test writes.
+constexpr fs::perms kRunningModes =
+    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_exec;
+
 // A program folder (the test's scratch folder) with the window over it; the updater's own
 // executable is "zarn4update.exe" there.
 class InstallFilesTest : public ::testing::Test {
@@ -56,6 +60,8 @@ class InstallFilesTest : public ::testing::Test {
     form_.reset();
     fs::create_directories(dir_.PathOf("prog"));
     WriteBytes(dir_.PathOf("prog/zarn4.exe"), "main program");
+    WriteBytes(dir_.PathOf("prog/zarn4update.exe"), "running updater");
+    fs::permissions(dir_.PathOf("prog/zarn4update.exe"), kRunningModes);
     TfrmZarnUpdate::Parts parts;
     parts.parameters = [] { return std::vector<std::string>{"zarn4update"}; };
     parts.window = [this](std::string_view, platform::MessageTarget& target) {
@@ -214,6 +220,12 @@ TEST_F(InstallFilesTest, EntriesTakeTheirPaths) {
           EXPECT_GT(*written, NowSeconds() + 365LL * 86400 * 50);
           break;
       }
+#ifndef _WIN32
+      // The updater swapped in from its new copy must run as the running one does.
+      if (item.name.starts_with("new_")) {
+        EXPECT_EQ(fs::status(Program(item.name)).permissions(), kRunningModes);
+      }
+#endif
       if (std::find(c.left_in_work.begin(), c.left_in_work.end(), item.name) ==
           c.left_in_work.end()) {
         EXPECT_FALSE(fs::exists(Work(item.name))) << "the work copy goes";

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "common/exception.h"
 #include "net/net_exceptions.h"
 #include "net/tcp_client.h"
+#include "platform/file_handles.h"
 #include "platform/message_loop.h"
 #include "tests/companions/fake_companion.h"
 #include "tests/net/ftp_session_harness.h"
@@ -334,6 +336,15 @@ Steps SignedListing(Steps signature_transfer) {
                        test::Download(kManifest), std::move(signature_transfer)});
 }
 
+#ifndef _WIN32
+void InstallWithoutAsking(const test::TempDir&) {
+  WriteSettingDword("Install Without Asking", 1);
+}
+
+// The system's text for a write beyond the most a file may hold.
+const std::string kFileTooLarge = platform::SystemErrorText(223);
+#endif
+
 void InstallManyKeyFiles(const test::TempDir& program) {
   for (int i = 0; i < 270; ++i) test::WriteBytes(program.path() / ManyKeyName(i), "x");
 }
@@ -398,6 +409,15 @@ const std::vector<Row>& FaultRows() {
          End::kFailed, cab_given_up},
         {"550 cab five times", kCab, RefusedCabAttempts("550 No such file.\r\n", 5), false,
          End::kFailed, cab_given_up},
+        {"silence after the abort of a refused cab",
+         kCab,
+         test::Script({RefusedTransfer("550 No such file.\r\n"),
+                       {test::ReadLine(), test::ReadLine(), test::Pause(3000)}}),
+         false,
+         End::kFailed,
+         {"1/1  Download a.cab Failure # (1)", kFailure, "ENetSocketError: 10060"},
+         kManifest,
+         1},
         {"451 cab then success",
          kCab,
          test::Script(
@@ -499,6 +519,18 @@ const std::vector<Row>& FaultRows() {
          120,
          true,
          nullptr,
+         kRoom},
+        {"unattended: a write error in the extraction is logged, not boxed",
+         kCab,
+         test::Download(test::ReadWholeFile(test::BuildFolderFile("cab-fixtures/zeros_zip.cab"))),
+         true,
+         End::kStored,
+         {"Update Accepted Without Asking", "Extracting a.dll", kFileTooLarge,
+          " - a.dll extraction failed.", kStoring},
+         kManifest,
+         120,
+         true,
+         InstallWithoutAsking,
          kRoom},
 #endif
     };
@@ -634,37 +666,92 @@ INSTANTIATE_TEST_SUITE_P(Dial, StartUpDialTest, ::testing::ValuesIn(kDialRows),
                          });
 
 // A window whose status line fails on one text, so that an error escapes the pass's handlers.
+std::string g_breaking_text;
+
 class FailingStatusWindow : public test::FakeWindow {
  public:
   using FakeWindow::FakeWindow;
   void SetStatusText(std::string_view text) override {
-    if (text == kFailure) throw Exception("The status line broke");
+    if (text == g_breaking_text) throw Exception("The status line broke");
     FakeWindow::SetStatusText(text);
   }
 };
 
-TEST_F(UpdateRunTest, AnErrorThatEscapesThePassIsShownBeforeTheLoopEnds) {
+// An error that escapes the pass, from its error handler or from its always-run block: the window
+// still closes and saves its log; the error reaches the user in a box, or in an unattended pass
+// the log and standard error.
+struct EscapeRow {
+  const char* name;
+  const char* breaking_text;
+  bool reaches_server;  // the pass runs to its end against the scripted server
+  bool unattended;
+  bool error_log;
+  bool work_folder_left;  // the always-run block stopped before the work folder went
+};
+
+const EscapeRow kEscapeRows[] = {
+    {"from the error handler", kFailure, false, false, true, false},
+    {"from the storing of the update time", kStoring, true, false, false, true},
+    {"unattended", kFailure, false, true, true, false},
+};
+
+class EscapedErrorTest : public UpdateRunTest, public ::testing::WithParamInterface<EscapeRow> {};
+
+TEST_P(EscapedErrorTest, IsToldBeforeTheLoopEndsAndTheWindowCloses) {
+  const EscapeRow& row = GetParam();
+  g_breaking_text = row.breaking_text;
   test::SettingsSandbox settings;
-  UseServer(settings, test::ScriptedFtpServer::UnusedPort());
+  std::optional<test::ScriptedFtpServer> server;
+  if (row.reaches_server) {
+    Row normal{"", -1, {}, true, End::kStored, {}};
+    server.emplace(BuildScript(normal));
+  }
+  UseServer(settings, server ? server->Port() : test::ScriptedFtpServer::UnusedPort());
+  if (row.unattended) settings.SetDword("Install Without Asking", 1);
   Outcome outcome;
   auto parts = MakeParts(outcome);
   bool loop_ended_before_box = true;
   parts.window = [](std::string_view, platform::MessageTarget& target) {
     return std::make_unique<FailingStatusWindow>(target);
   };
-  parts.message_box = [&](std::string_view text, std::string_view, std::uint32_t flags) {
+  parts.message_box = [&](std::string_view text, std::string_view caption, std::uint32_t flags) {
+    if (caption == "Confirm") return platform::kIdYes;
     outcome.boxes.emplace_back(text);
     EXPECT_EQ(flags, platform::kMbIconError);
     loop_ended_before_box = platform::MessageLoop::Terminated();
     return platform::kIdOk;
   };
+  // A window that refuses to close would keep the loop running for ever.
+  bool hung = false;
+  const auto watchdog = platform::Timer::Start(60000, [&] {
+    hung = true;
+    platform::MessageLoop::Quit();
+  });
   Run(parts, outcome);
-  EXPECT_EQ(outcome.boxes, Lines{"The status line broke"});
-  EXPECT_FALSE(loop_ended_before_box);
+  if (server) server->Finish();
+  EXPECT_FALSE(hung) << "the window never closed";
+  EXPECT_FALSE(outcome.no_close);
+  EXPECT_TRUE(outcome.log_saved);
+  if (row.unattended) {
+    EXPECT_TRUE(outcome.boxes.empty());
+    ExpectInOrder(outcome.lines, {"The status line broke"});
+  } else {
+    EXPECT_EQ(outcome.boxes, Lines{"The status line broke"});
+    EXPECT_FALSE(loop_ended_before_box);
+  }
   EXPECT_EQ(outcome.exit_code, TfrmZarnUpdate::kExitFailed);
-  EXPECT_TRUE(outcome.error_log);
-  EXPECT_FALSE(outcome.work_folder_left);
+  EXPECT_EQ(outcome.error_log, row.error_log);
+  EXPECT_EQ(outcome.work_folder_left, row.work_folder_left);
 }
+
+INSTANTIATE_TEST_SUITE_P(Escape, EscapedErrorTest, ::testing::ValuesIn(kEscapeRows),
+                         [](const ::testing::TestParamInfo<EscapeRow>& row_info) {
+                           std::string name = row_info.param.name;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 // True when a connection gives up on a server that sends nothing for its idle limit.
 bool IdleLimitWorks() {

@@ -113,6 +113,7 @@ echo "$report"
 for fact in 'progid class: yes' 'create: 0x00000000' 'program window: yes' 'icon: yes' \
   'type info count: 1' 'type info 1: 0x8002000B' 'dispid of Request: 1' \
   'late-bound Request: 0x00000000' 'table Request: 0x00000000' 'close question: yes' \
+  'log at the question: yes' \
   'running after No: yes' 'ended after release: yes' 'exit code: 1' \
   'log written at the end: no'; do
   grep -qxF "$fact" <<<"$report" || fail "client: no \"$fact\""

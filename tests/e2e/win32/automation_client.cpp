@@ -2,9 +2,10 @@
 // through its ProgID and calls Request late-bound and through the interface's own table. Prints
 // one "name: value" line per fact; the driving script judges them.
 //
-//   automation_client activate LOG      COM starts the program; the client answers No to the
-//                                       close question, then releases, waits for the end and
-//                                       tells whether the end wrote the program's log LOG
+//   automation_client activate [LOG]    COM starts the program; the client answers No to the
+//                                       close question (reporting whether the file LOG is
+//                                       there by then), then releases, waits for the end and
+//                                       tells whether the end wrote LOG again
 //   automation_client attach PROGRAM    starts PROGRAM itself, connects, releases, and reports
 //                                       whether the program is still running; then waits for
 //                                       it to end (the script ends its update pass)
@@ -187,7 +188,8 @@ std::string FileStamp(const char* path) {
          std::to_string(data.ftLastWriteTime.dwLowDateTime);
 }
 
-int Activate(const char* log) {
+// log: the program's log file, which must be on disk once the close question is up ("" to skip).
+int Activate(const std::string& log) {
   IDispatch* dispatch = CreateObject();
   if (dispatch == nullptr) return 1;
   HANDLE process = ProgramProcess();
@@ -211,16 +213,20 @@ int Activate(const char* log) {
       WaitFor([&] { return FindWindowA(nullptr, kQuestionCaption) != nullptr; }, 30000);
   Fact("close question", asked ? "yes" : "no");
   if (asked) {
+    if (!log.empty()) {
+      Fact("log at the question",
+           GetFileAttributesA(log.c_str()) != INVALID_FILE_ATTRIBUTES ? "yes" : "no");
+    }
     AnswerQuestion(IDNO);
     Sleep(1000);
     Fact("running after No", Running(process) ? "yes" : "no");
     CallEarlyBound(dispatch);
   }
-  const std::string before_release = FileStamp(log);
+  const std::string before_release = FileStamp(log.c_str());
   dispatch->Release();
   AwaitEnd(process, 15000, "ended after release");
   // The last release ends the program without the window's close, which saves the log.
-  Fact("log written at the end", FileStamp(log) == before_release ? "no" : "yes");
+  Fact("log written at the end", FileStamp(log.c_str()) == before_release ? "no" : "yes");
   CloseHandle(process);
   return 0;
 }
@@ -261,12 +267,12 @@ int Attach(const char* program) {
 
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
-  if ((command != "activate" && command != "attach") || argc < 3) {
-    std::printf("usage: automation_client activate LOG | attach PROGRAM\n");
+  if (command != "activate" && !(command == "attach" && argc > 2)) {
+    std::printf("usage: automation_client activate [LOG] | attach PROGRAM\n");
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) return 1;
-  const int status = command == "activate" ? Activate(argv[2]) : Attach(argv[2]);
+  const int status = command == "activate" ? Activate(argc > 2 ? argv[2] : "") : Attach(argv[2]);
   CoUninitialize();
   return status;
 }
