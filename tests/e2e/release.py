@@ -233,7 +233,10 @@ def sample_case_release(work, fixtures):
     with forged.cab: forged copies of both files. Returns the release, the older copies and the
     script."""
     release, older = sample_release(work, fixtures)
+    genuine_staging, release.staging = release.staging, os.path.join(work, "forged")
+    os.makedirs(release.staging)
     release.add_cab("forged.cab", {"notes.txt": b"forged notes\r\n", "bands.ini": b"forged\r\n"})
+    release.staging = genuine_staging
     os.rename(os.path.join(release.updates, "forged.cab"), os.path.join(release.root, "forged.cab"))
     manifest = os.path.join(release.updates, "z4up.ini")
     text = open(manifest, "rb").read().replace(b"bands.ini=texts.cab", b"bands.ini=TEXTS.CAB")
