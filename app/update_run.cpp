@@ -278,7 +278,7 @@ bool TfrmZarnUpdate::ManifestTrusted(RunState& run) {
   } catch (const ENetLimitExceeded&) {
     return false;  // longer than a signature: no signature
   } catch (const EDownloadRefused&) {
-    return false;
+    return false;  // no room for it on the work folder's volume, or it could not take its name
   }
   return key.key && ManifestSignatureValid(*key.key, run.manifest.Path(), signature_path);
 }
