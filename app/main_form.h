@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/checked_download.h"
 #include "app/companion_programs.h"
 #include "app/form.h"
 #include "app/progress_bar.h"
@@ -52,10 +53,13 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   };
 
   // How a session ended, as the process's exit status: the pass stored its update time
-  // (installed, or nothing to update); the user declined the update; anything else.
+  // (installed, or nothing to update); the user declined the update; anything else; the pass
+  // stored its time although a listed file was not installed (dropped, not extracted or not
+  // replaced), which schedulers and scripts must be able to tell from a complete update.
   static constexpr int kExitStored = 0;
   static constexpr int kExitFailed = 1;
   static constexpr int kExitDeclined = 2;
+  static constexpr int kExitIncomplete = 3;
 
   static constexpr std::string_view kCaption = "ZARN4 Program Update";
   static constexpr std::uint32_t kStartDelayMs = 500;
@@ -125,15 +129,17 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   // Shows an error in a box, or, in an unattended pass, logs it and writes it to standard error.
   void TellError(std::string_view text, std::string_view caption, std::uint32_t flags);
   void RunUpdate();
-  void ExtractCab(const std::string& cab_name);
-  void InstallOwnExecutable(const std::string& entry, const std::string& own_name);
-  void InstallOrdinaryFile(const std::string& entry);
+  std::string ExtractCab(const UpdateManifest& manifest, const std::string& cab_name);
+  void InstallOwnExecutable(const std::string& entry, const std::string& own_name,
+                            const std::string& folder);
+  void InstallOrdinaryFile(const std::string& entry, const std::string& folder);
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
   class PassEnd;
   void UpdateMainBlock(RunState& run);
   std::string_view ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
+  DownloadChecks CabinetChecks(const RunState& run, const std::string& cab_name);
   void SkipStaleReplies();
   void RegisterServers(RunState& run);
   void UploadReport();
@@ -149,6 +155,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   // The pass installs without asking ("Install Without Asking"): nobody may be there for a box.
   bool unattended_ = false;
   int exit_code_ = kExitFailed;
+  // Entries the last InstallFiles could not install.
+  int files_not_installed_ = 0;
   std::string last_status_;
 };
 
