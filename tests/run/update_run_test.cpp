@@ -105,6 +105,17 @@ Steps BrokenTransfer(std::string sent) {
           test::CloseControl()};
 }
 
+// A transfer whose bytes come one at a time, 1.5 s apart.
+Steps TrickledTransfer(const std::string& bytes) {
+  Steps steps = {test::ReadLine(), test::Passive(), test::ReadLine(), test::AcceptData(),
+                 test::Send("150 Here it comes.\r\n")};
+  for (char byte : bytes) {
+    steps.push_back(test::SendData(std::string(1, byte)));
+    steps.push_back(test::Pause(1500));
+  }
+  return steps;
+}
+
 // A refused transfer: the passive reply, then the refusal of the transfer command.
 Steps RefusedTransfer(const std::string& reply) {
   return {test::ReadLine(), test::Passive(), test::ReadLine(), test::Send(reply)};
@@ -433,7 +444,27 @@ const std::vector<Row>& FaultRows() {
          End::kStored,
          {"Extraction Complete.  1", kStoring},
          kManifest,
-         1},
+         2},
+        // A byte every 1.5 s with a limit of 2 s: each byte comes in time, the whole never would.
+        {"manifest trickled",
+         kGet,
+         TrickledTransfer("[Ident]\r\nTime Of Update=300\r\n"),
+         false,
+         End::kFailed,
+         {kFailure, "ENetSocketError: 10060"},
+         kManifest,
+         2,
+         false},
+        {"signature trickled",
+         kList,
+         SignedListing(TrickledTransfer(std::string(64, '\x5a'))),
+         false,
+         End::kFailed,
+         {kFailure, "ENetSocketError: 10060"},
+         kManifest,
+         2,
+         false,
+         UsePublisherKey},
         {"manifest of binary garbage", kGet, test::Download(std::string("\0\xff\x01[\x80=\n\0", 8)),
          true, End::kStored, nothing_listed, kManifest, 120, false},
         {"manifest with ten thousand keys",
