@@ -128,6 +128,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
   void UpdateMainBlock(RunState& run);
+  void ConnectToUpdateServer();
+  void ListUpdateFolder(std::vector<std::string>& names);
   bool ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
   void SkipStaleReplies();
