@@ -137,6 +137,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   struct RunState;
   class PassEnd;
   void UpdateMainBlock(RunState& run);
+  void ConnectToUpdateServer();
+  void ListUpdateFolder(std::vector<std::string>& names);
   std::string_view ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
   DownloadChecks CabinetChecks(const RunState& run, const std::string& cab_name);
