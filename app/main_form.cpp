@@ -116,7 +116,7 @@ void TfrmZarnUpdate::PrepareWorkFolder() {
   session_.work_folder =
       session_.program_folder + "temp_update" + std::string(1, platform::PathDelimiter());
   if (platform::DirectoryExists(session_.work_folder)) {
-    EmptyFolder(session_.work_folder);  // sub-folders stay; what cannot go is left
+    EmptyFolder(session_.work_folder);  // what cannot go is left; the pass refuses to use it
   } else if (!platform::CreateFolder(session_.work_folder)) {
     throw Exception("Unable to create folder " + session_.work_folder);
   }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/checked_download.h"
 #include "app/companion_programs.h"
 #include "app/form.h"
 #include "app/progress_bar.h"
@@ -52,10 +53,13 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   };
 
   // How a session ended, as the process's exit status: the pass stored its update time
-  // (installed, or nothing to update); the user declined the update; anything else.
+  // (installed, or nothing to update); the user declined the update; anything else; the pass
+  // stored its time although a listed file was not installed (dropped, not extracted or not
+  // replaced), which schedulers and scripts must be able to tell from a complete update.
   static constexpr int kExitStored = 0;
   static constexpr int kExitFailed = 1;
   static constexpr int kExitDeclined = 2;
+  static constexpr int kExitIncomplete = 3;
 
   static constexpr std::string_view kCaption = "ZARN4 Program Update";
   static constexpr std::uint32_t kStartDelayMs = 500;
@@ -122,14 +126,16 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   void PrepareWorkFolder();
   void WriteHeader();
   void RunUpdate();
-  void ExtractCab(const std::string& cab_name);
-  void InstallOwnExecutable(const std::string& entry, const std::string& own_name);
-  void InstallOrdinaryFile(const std::string& entry);
+  std::string ExtractCab(const UpdateManifest& manifest, const std::string& cab_name);
+  void InstallOwnExecutable(const std::string& entry, const std::string& own_name,
+                            const std::string& folder);
+  void InstallOrdinaryFile(const std::string& entry, const std::string& folder);
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
   void UpdateMainBlock(RunState& run);
   std::string_view ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
+  DownloadChecks CabinetChecks(const RunState& run, const std::string& cab_name);
   void SkipStaleReplies();
   void RegisterServers(RunState& run);
   void UploadReport();
@@ -142,6 +148,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   bool manifest_found_ = false;
   bool folder_structure_error_ = false;
   int exit_code_ = kExitFailed;
+  // Entries the last InstallFiles could not install.
+  int files_not_installed_ = 0;
   std::string last_status_;
 };
 

@@ -67,6 +67,17 @@ bool FileDigestMatches(std::string_view path, std::string_view listed_hex) {
   return digest && EqualsIgnoringCase(ToHex(*digest), Trim(listed_hex));
 }
 
+std::optional<std::uint64_t> ParseListedSize(std::string_view text) {
+  const std::string_view digits = Trim(text);
+  if (digits.empty() || digits.size() > 19) return std::nullopt;  // 19 digits always fit
+  std::uint64_t value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  return value;
+}
+
 bool ReadInstallWithoutAsking() {
   return ReadSettingDword("Install Without Asking").value_or(0) != 0;
 }

@@ -6,6 +6,7 @@
 // 64 bytes r then s of an ECDSA P-256 signature over the manifest file's SHA-256 digest.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@
 namespace zarn {
 
 inline constexpr std::string_view kManifestHashes = "Hashes";
+// Section "Sizes": key cabinet name, value its size in bytes (decimal digits).
+inline constexpr std::string_view kManifestSizes = "Sizes";
 // The signature's file name is the manifest's with this appended.
 inline constexpr std::string_view kSignatureSuffix = ".sig";
 inline constexpr const char* kUpdatePublicKeyValue = "Update Public Key";
@@ -37,6 +40,9 @@ bool ManifestSignatureValid(const platform::P256PublicKey& key, std::string_view
 
 // True when the file's SHA-256 digest is listed_hex (letter case ignored).
 bool FileDigestMatches(std::string_view path, std::string_view listed_hex);
+
+// A "Sizes" value: decimal digits only (blanks around them ignored), within 64 bits.
+std::optional<std::uint64_t> ParseListedSize(std::string_view text);
 
 // "Install Without Asking" (REG_DWORD, non-zero = true; false when absent): the pass installs an
 // update without asking the user.

@@ -102,15 +102,36 @@ bool RunRegistrationTool(std::string_view file, std::string_view folder, bool re
   }
 }
 
+namespace {
+
+// Deletes what the folder holds, depth first; returns the number of deletions that failed.
+int DeleteContents(const std::string& folder, int depth) {
+  // Deeper than any pass makes: a folder chain built to exhaust the stack is left, and reported.
+  constexpr int kDeepestFolder = 64;
+  if (depth > kDeepestFolder) return 1;
+  int failures = 0;
+  for (const platform::FolderEntry& entry : platform::ListFolderEntries(folder)) {
+    const std::string path = folder + entry.name;
+    if (entry.link) {
+      if (!platform::RemoveLink(path)) ++failures;
+    } else if (entry.folder) {
+      const int inside = DeleteContents(path + platform::PathDelimiter(), depth + 1);
+      failures += inside;
+      if (inside == 0 && !platform::RemoveFolder(path)) ++failures;
+    } else if (!platform::DeleteFile(path)) {
+      ++failures;
+    }
+  }
+  return failures;
+}
+
+}  // namespace
+
 bool EmptyFolder(std::string_view folder) {
   if (!platform::DirectoryExists(folder)) return false;
   std::string prefix(folder);
   if (prefix.back() != platform::PathDelimiter()) prefix += platform::PathDelimiter();
-  int failures = 0;
-  for (const std::string& name : platform::ListPlainFiles(folder)) {
-    if (!platform::DeleteFile(prefix + name)) ++failures;
-  }
-  return failures == 0;
+  return DeleteContents(prefix, 0) == 0;
 }
 
 }  // namespace zarn

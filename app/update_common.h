@@ -98,8 +98,10 @@ bool GetConnectionState(const platform::ConnectedState& state, std::uint8_t& mod
 bool RunRegistrationTool(std::string_view file, std::string_view folder, bool register_file,
                          std::uint32_t& error);
 
-// Deletes the plain and read-only files directly in folder (not hidden or system files, not
-// sub-folders). True when the folder exists and every deletion succeeded.
+// Deletes everything in folder: files of every kind (hidden and system ones too), links (never
+// followed) and sub-folders with all they hold. True when the folder exists and every deletion
+// succeeded; a read-only file stays and makes it false. The work folder is emptied this way so
+// that nothing of an earlier pass can pass for a file of this one.
 bool EmptyFolder(std::string_view folder);
 
 }  // namespace zarn

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/checked_download.h"
 #include "app/main_form.h"
 #include "app/manifest_names.h"
 #include "app/release_metadata.h"
@@ -59,6 +60,9 @@ class ECabinetUntrusted : public Exception {
   using Exception::Exception;
 };
 
+// The signature is one P-256 signature; anything longer is no signature.
+constexpr std::uint64_t kMaxSignatureBytes = 64;
+
 }  // namespace
 
 struct TfrmZarnUpdate::RunState {
@@ -72,6 +76,8 @@ struct TfrmZarnUpdate::RunState {
   bool declined = false;
   // With a publisher's key every cabinet needs a digest in the signed manifest.
   bool digests_required = false;
+  // A listed file was not installed: dropped, not extracted or not replaced.
+  bool incomplete = false;
 };
 
 // Never lets an error escape, except one raised by an error handler or by the clean-up itself;
@@ -119,7 +125,8 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
     return;
   }
   manifest_found_ = true;
-  ftp.Get(session_.manifest_name, run.manifest.Path(), true);
+  DownloadChecked(ftp, session_.manifest_name, session_.work_folder, run.manifest.Path(),
+                  {kMaxManifestBytes, std::nullopt, {}});
   if (const std::string_view refusal = ManifestTrusted(run); !refusal.empty()) {
     // Nothing more of a refused manifest is read: the pass ends as if there were none.
     manifest_found_ = false;
@@ -170,6 +177,7 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
     Show();
     DownloadCabs(run);
     const std::size_t dropped = RemoveMarked(run.download_list, kDroppedMarker);
+    if (dropped > 0) run.incomplete = true;
     if (session_.roll_back) {
       WriteRepeatRollback(dropped > 0);
       if (dropped > 0) ShowStatus("Repeat Rollback Required due to Download Failures");
@@ -182,6 +190,7 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
     companions.CloseMainProgram();
     companions.CloseNetProgram();
     InstallFiles(run.manifest, run.download_list);
+    if (files_not_installed_ > 0) run.incomplete = true;
     ShowStatus("Extraction Complete.  " + std::to_string(run.download_list.size()));
   }
 
@@ -212,13 +221,8 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
         ShowStatus(progress + " Missing CAB File: " + list[index] + " skipped");
         list[index] = kDroppedMarker;
       } else if (cab_name != kDroppedMarker) {
-        const std::string digest = run.manifest.ReadString(kManifestHashes, cab_name);
-        const bool listed = digest != kManifestDefault;
-        if (run.digests_required && !listed) throw ECabinetUntrusted("No digest for " + cab_name);
-        ftp.Get(cab_name, session_.work_folder + cab_name, true);
-        if (listed && !FileDigestMatches(session_.work_folder + cab_name, digest)) {
-          throw ECabinetUntrusted("Digest mismatch of " + cab_name);
-        }
+        DownloadChecked(ftp, cab_name, session_.work_folder, session_.work_folder + cab_name,
+                        CabinetChecks(run, cab_name));
         ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
       }
       ++index;
@@ -238,6 +242,26 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
   }
 }
 
+// What the release says of a cabinet: its digest (with a key it must have one) and its size,
+// else the most an extraction may unpack.
+DownloadChecks TfrmZarnUpdate::CabinetChecks(const RunState& run, const std::string& cab_name) {
+  DownloadChecks checks;
+  checks.max_bytes = TCABFile::kDefaultMaxExtractedBytes;
+  const std::string digest = run.manifest.ReadString(kManifestHashes, cab_name);
+  if (digest != kManifestDefault) {
+    checks.digest = digest;
+  } else if (run.digests_required) {
+    throw ECabinetUntrusted("No digest for " + cab_name);
+  }
+  const std::string size = run.manifest.ReadString(kManifestSizes, cab_name);
+  if (size != kManifestDefault) {
+    checks.size = ParseListedSize(size);
+    if (!checks.size) throw ECabinetUntrusted("Malformed size of " + cab_name);
+    checks.max_bytes = *checks.size;
+  }
+  return checks;
+}
+
 // Without a publisher's key configured every manifest is taken as it is. With one, the manifest's
 // signature must be on the server and valid for the downloaded manifest's bytes, and then the
 // manifest must be for the channel read (roll-back reads production), unexpired, and not older
@@ -251,9 +275,14 @@ std::string_view TfrmZarnUpdate::ManifestTrusted(RunState& run) {
   if (!ListHas(run.listing, signature_name)) return bad_signature;
   const std::string signature_path = session_.work_folder + signature_name;
   try {
-    ftp.Get(signature_name, signature_path, true);
+    DownloadChecked(ftp, signature_name, session_.work_folder, signature_path,
+                    {kMaxSignatureBytes, std::nullopt, {}});
   } catch (const ENetProtocolReplyError&) {
     return bad_signature;  // refused by the server: as good as missing
+  } catch (const ENetLimitExceeded&) {
+    return bad_signature;  // longer than a signature: no signature
+  } catch (const EDownloadRefused&) {
+    return bad_signature;
   }
   if (!key.key || !ManifestSignatureValid(*key.key, run.manifest.Path(), signature_path)) {
     return bad_signature;
@@ -310,7 +339,7 @@ void TfrmZarnUpdate::FinishRun(RunState& run) {
     WriteLastWebUpdateTime(EncodeDateTime(platform::LocalNow()));
     WriteLastWebUpdate(run.manifest_time);
     WriteLastUpdateWasBeta(session_.manifest_name == kBetaManifest);
-    exit_code_ = kExitStored;
+    exit_code_ = run.incomplete ? kExitIncomplete : kExitStored;
   } else {
     exit_code_ = run.declined ? kExitDeclined : kExitFailed;
   }

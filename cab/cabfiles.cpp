@@ -6,6 +6,7 @@
 #include "cab/cabinet_directory.h"
 #include "cab/stored_names.h"
 #include "common/date_time.h"
+#include "common/text.h"
 #include "platform/file_handles.h"
 #include "platform/file_times.h"
 #include "platform/files.h"
@@ -141,7 +142,10 @@ std::intptr_t TCABFile::CopyFile(const platform::CabinetNotification& notificati
   output_failed_ = false;
   g_progress_target = this;
 
-  if (!IsSafeStoredName(stored)) {
+  const bool reserved =
+      std::any_of(RefusedNames.begin(), RefusedNames.end(),
+                  [&stored](const std::string& name) { return EqualsIgnoringCase(stored, name); });
+  if (reserved || !IsSafeStoredName(stored)) {
     refused_ = true;
     return 0;
   }

@@ -69,7 +69,8 @@ class TCABFile {
   // Extracts every file of CABFile into TargetPath. True on success; false when the cabinet is
   // missing or no cabinet, the library is missing, the data is damaged, a file cannot be created,
   // a write or close of a file fails (that file is deleted, whatever the library does next), or a
-  // stored name would lead outside the target folder (that file is not written; the others are). A
+  // stored name would lead outside the target folder or is one of RefusedNames (that file is not
+  // written; the others are). A
   // file kept because OnOverWriteFile refused is no failure. A cabinet whose entries overlap in
   // their folder's stream, reach past what its data can hold, or add up to more than
   // MaxExtractedBytes is refused before anything is written; the extraction also fails as soon as
@@ -92,6 +93,9 @@ class TCABFile {
   // The most one extraction may write: generous for any update, and far below a full disk.
   static constexpr std::uint64_t kDefaultMaxExtractedBytes = 4ull << 30;
   std::uint64_t MaxExtractedBytes = kDefaultMaxExtractedBytes;
+  // Stored names (whole, letter case ignored) that are refused like unsafe ones: not written, and
+  // the extraction fails. The updater gives the manifest's and the signature's names.
+  std::vector<std::string> RefusedNames;
 
  private:
   enum class Mode : std::uint8_t { kAllFiles, kList };

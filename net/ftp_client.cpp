@@ -26,6 +26,33 @@ class DataConnectionScope {
   TTcpClient*& slot_;
 };
 
+// A write-only stream over another that counts what passes and refuses to pass more than its
+// limit, so that a server that never stops sending fills no more than that.
+class TLimitedStream : public TStream {
+ public:
+  TLimitedStream(TStream& target, std::uint64_t limit) : target_(target), limit_(limit) {}
+
+  std::size_t Read(char* bytes, std::size_t count) override { return target_.Read(bytes, count); }
+  void Write(const char* bytes, std::size_t count) override {
+    if (count > limit_ - written_) {
+      throw ENetLimitExceeded("Download larger than " + std::to_string(limit_) + " bytes.");
+    }
+    target_.Write(bytes, count);
+    written_ += count;
+  }
+  std::int64_t Size() const override { return target_.Size(); }
+  std::int64_t Position() const override { return target_.Position(); }
+  void Seek(std::int64_t position) override { target_.Seek(position); }
+  void SetSize(std::int64_t size) override { target_.SetSize(size); }
+
+  std::uint64_t Written() const { return written_; }
+
+ private:
+  TStream& target_;
+  std::uint64_t limit_;
+  std::uint64_t written_ = 0;
+};
+
 std::vector<std::string> SplitAt(std::string_view text, char separator) {
   std::vector<std::string> fields;
   for (;;) {
@@ -106,12 +133,14 @@ void TFtpClient::List(std::vector<std::string>& dest, const std::string& specifi
   dest = SplitListing(listing.Bytes());
 }
 
-void TFtpClient::Get(const std::string& remote_name, const std::string& local_path,
-                     bool can_overwrite) {
+std::uint64_t TFtpClient::Get(const std::string& remote_name, const std::string& local_path,
+                              bool can_overwrite, std::uint64_t max_bytes) {
   if (!can_overwrite && platform::FileExists(local_path)) throw ENetFTPFileAlreadyExists();
   TFileStream file(local_path, TFileStream::Mode::kCreate);
-  Get(remote_name, file);
+  TLimitedStream limited(file, max_bytes);
+  Get(remote_name, limited);
   file.Close();
+  return limited.Written();
 }
 
 void TFtpClient::Get(const std::string& remote_name, TStream& dest) {

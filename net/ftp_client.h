@@ -47,10 +47,13 @@ class TFtpClient : public TTcpClient {
   void ChangeDirUp();                            // "CDUP", 250
   // Replaces dest by the lines of the listing ("nlst " or, with details, "list " + specifier).
   void List(std::vector<std::string>& dest, const std::string& specifier, bool details);
-  // Downloads into a local file: ENetFTPFileAlreadyExists when it exists and can_overwrite is
-  // false, EFCreateError when it cannot be created; a failed transfer leaves the file as far as
-  // it got.
-  void Get(const std::string& remote_name, const std::string& local_path, bool can_overwrite);
+  // Downloads into a local file and returns the number of bytes received: ENetFTPFileAlreadyExists
+  // when it exists and can_overwrite is false, EFCreateError when it cannot be created,
+  // ENetLimitExceeded as soon as the server sends more than max_bytes (nothing past the limit is
+  // written); a failed transfer leaves the file as far as it got.
+  static constexpr std::uint64_t kUnlimited = ~std::uint64_t{0};
+  std::uint64_t Get(const std::string& remote_name, const std::string& local_path,
+                    bool can_overwrite, std::uint64_t max_bytes = kUnlimited);
   void Get(const std::string& remote_name, TStream& dest);
   // Uploads the stream from its position: "STOR ", "APPE " with append, "STOU " for no name.
   void Put(TStream& source, const std::string& remote_name, bool append = false);

@@ -40,6 +40,20 @@ std::optional<std::uint64_t> FreeDiskSpace(std::string_view folder);
 // hidden or system files (on POSIX: no names beginning with ".", no special files).
 std::vector<std::string> ListPlainFiles(std::string_view folder);
 
+// Everything directly in a folder but "." and "..", hidden and system entries included. A link (on
+// Windows any reparse point) is never a folder here, whatever it leads to, so that emptying a
+// folder cannot reach outside it.
+struct FolderEntry {
+  std::string name;
+  bool folder = false;
+  bool link = false;
+};
+std::vector<FolderEntry> ListFolderEntries(std::string_view folder);
+
+// Removes a link (on Windows a reparse point) that stands where a folder or file may be, without
+// touching what it leads to.
+bool RemoveLink(std::string_view path);
+
 // Writes the bytes to the file, replacing it. On failure returns false and sets the system error.
 bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error);
 

@@ -32,8 +32,12 @@ std::string WithoutTrailingDelimiter(std::string_view path) {
 
 }  // namespace
 
-char PathDelimiter() { return '/'; }
-bool FileNamesIgnoreCase() { return false; }
+char PathDelimiter() {
+  return '/';
+}
+bool FileNamesIgnoreCase() {
+  return false;
+}
 
 std::string ExecutablePath() {
   char buffer[PATH_MAX];
@@ -42,17 +46,17 @@ std::string ExecutablePath() {
 }
 
 bool FileExists(std::string_view path) {
-  struct stat info{};
+  struct stat info {};
   return StatPath(path, info) && !S_ISDIR(info.st_mode);
 }
 
 bool RegularFileExists(std::string_view path) {
-  struct stat info{};
+  struct stat info {};
   return ::lstat(std::string(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool DirectoryExists(std::string_view path) {
-  struct stat info{};
+  struct stat info {};
   return !path.empty() && StatPath(path, info) && S_ISDIR(info.st_mode);
 }
 
@@ -66,7 +70,7 @@ bool RemoveFolder(std::string_view path) {
 
 bool DeleteFile(std::string_view path) {
   const std::string p(path);
-  struct stat info{};
+  struct stat info {};
   if (::lstat(p.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
   if (!S_ISLNK(info.st_mode) && (info.st_mode & S_IWUSR) == 0) {
     errno = EACCES;
@@ -86,7 +90,7 @@ bool RenameFile(std::string_view from, std::string_view to, std::uint32_t& error
 }
 
 std::optional<std::uint64_t> FreeDiskSpace(std::string_view folder) {
-  struct statvfs info{};
+  struct statvfs info {};
   if (::statvfs(WithoutTrailingDelimiter(folder).c_str(), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
@@ -99,12 +103,34 @@ std::vector<std::string> ListPlainFiles(std::string_view folder) {
   while (const dirent* entry = ::readdir(handle)) {
     const std::string name = entry->d_name;
     if (name.empty() || name[0] == '.') continue;  // hidden, and "." and ".."
-    struct stat info{};
+    struct stat info {};
     if (::lstat((dir + "/" + name).c_str(), &info) != 0) continue;
     if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode)) names.push_back(name);
   }
   ::closedir(handle);
   return names;
+}
+
+std::vector<FolderEntry> ListFolderEntries(std::string_view folder) {
+  std::vector<FolderEntry> entries;
+  const std::string dir = WithoutTrailingDelimiter(folder);
+  DIR* handle = ::opendir(dir.c_str());
+  if (handle == nullptr) return entries;
+  while (const dirent* entry = ::readdir(handle)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info {};
+    if (::lstat((dir + "/" + name).c_str(), &info) != 0) continue;
+    entries.push_back({name, S_ISDIR(info.st_mode), S_ISLNK(info.st_mode)});
+  }
+  ::closedir(handle);
+  return entries;
+}
+
+bool RemoveLink(std::string_view path) {
+  const std::string p(path);
+  struct stat info {};
+  return ::lstat(p.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && ::unlink(p.c_str()) == 0;
 }
 
 bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error) {
@@ -133,7 +159,7 @@ bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uin
 
 bool SetReadOnly(std::string_view path, bool read_only) {
   const std::string p(path);
-  struct stat info{};
+  struct stat info {};
   if (::stat(p.c_str(), &info) != 0) return false;
   const mode_t write_bits = S_IWUSR | S_IWGRP | S_IWOTH;
   const mode_t mode = read_only ? (info.st_mode & ~write_bits) : (info.st_mode | S_IWUSR);

@@ -114,6 +114,35 @@ std::vector<std::string> ListPlainFiles(std::string_view folder) {
   return names;
 }
 
+std::vector<FolderEntry> ListFolderEntries(std::string_view folder) {
+  std::string pattern(folder);
+  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+  pattern += "*";
+  std::vector<FolderEntry> entries;
+  WIN32_FIND_DATAA found{};
+  Search search(pattern, found);
+  if (!search.Valid()) return entries;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool directory = !link && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    entries.push_back({name, directory, link});
+  } while (search.Next(found));
+  return entries;
+}
+
+bool RemoveLink(std::string_view path) {
+  const std::string p(path);
+  const DWORD attributes = Attributes(p);
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    return false;
+  }
+  // A folder junction or link goes as a folder does; the folder it leads to stays.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return RemoveDirectoryA(p.c_str()) != FALSE;
+  return DeleteFileA(p.c_str()) != FALSE;
+}
+
 bool WriteWholeFile(std::string_view path, std::span<const char> bytes, std::uint32_t& error) {
   win32::OwnedHandle file(CreateFileA(std::string(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -6,6 +6,10 @@
 #include <memory>
 #include <thread>
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include "app/update_common.h"
 #include "platform/files.h"
 #include "platform/message_loop.h"
@@ -68,20 +72,39 @@ TEST_F(EmptyFolderTest, DeletesThePlainFilesAndSaysWhetherAllWent) {
 TEST_F(EmptyFolderTest, AReadOnlyFileFailsTheWholeButTheOthersStillGo) {
   File("kept.exe", true);
   File("gone.ini");
+  ASSERT_TRUE(platform::CreateFolder(folder_ + "sub"));
+  const std::string deep = std::string("sub") + platform::PathDelimiter() + "deep.txt";
+  File(deep, true);
   EXPECT_FALSE(EmptyFolder(folder_));
   EXPECT_TRUE(platform::FileExists(folder_ + "kept.exe"));
+  EXPECT_TRUE(platform::FileExists(folder_ + deep));
   EXPECT_FALSE(platform::FileExists(folder_ + "gone.ini"));
 }
 
-TEST_F(EmptyFolderTest, SubFoldersAndTheirFilesAreLeftAlone) {
+// What an earlier pass left in sub-folders, hidden files included, goes with the folders; a link
+// goes without what it leads to.
+TEST_F(EmptyFolderTest, SubFoldersGoWithAllTheyHoldAndLinksAreNotFollowed) {
+  const char d = platform::PathDelimiter();
   ASSERT_TRUE(platform::CreateFolder(folder_ + "sub"));
+  ASSERT_TRUE(platform::CreateFolder(folder_ + "sub" + d + "deeper"));
+  File(std::string("sub") + d + "inner.txt");
+  File(std::string("sub") + d + "deeper" + d + ".hidden");
+  File(".hidden");
+#ifndef _WIN32
+  test::TempDir outside;
   std::uint32_t error = 0;
-  const std::string inner = folder_ + "sub" + platform::PathDelimiter() + "inner.txt";
-  ASSERT_TRUE(platform::WriteWholeFile(inner, std::span<const char>("x", 1), error));
+  ASSERT_TRUE(
+      platform::WriteWholeFile(outside.Folder() + "victim", std::span<const char>("v", 1), error));
+  ASSERT_EQ(::symlink(outside.Folder().c_str(), (folder_ + "link").c_str()), 0);
+#endif
   EXPECT_TRUE(EmptyFolder(folder_));
-  EXPECT_TRUE(platform::FileExists(inner));
-  // So the folder cannot be removed afterwards.
-  EXPECT_FALSE(platform::RemoveFolder(folder_));
+  EXPECT_FALSE(platform::DirectoryExists(folder_ + "sub"));
+  EXPECT_FALSE(platform::FileExists(folder_ + ".hidden"));
+#ifndef _WIN32
+  EXPECT_TRUE(platform::FileExists(outside.Folder() + "victim"));
+#endif
+  EXPECT_TRUE(platform::RemoveFolder(folder_));
+  ASSERT_TRUE(platform::CreateFolder(folder_));  // for the scratch folder's own clean-up
 }
 
 TEST_F(EmptyFolderTest, AFolderThatIsNotThereOrIsAFileFails) {

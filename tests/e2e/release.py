@@ -8,6 +8,7 @@ test), run by Debian's python3, which carries pyftpdlib.
 """
 import contextlib
 import hashlib
+import json
 import signal
 import os
 import subprocess
@@ -105,11 +106,62 @@ class Release:
         return texts
 
 
+# A hostile server: for the files a script names, the n-th RETR follows the script's n-th action
+# (the last one repeats): "genuine" sends the file, "file:NAME" sends the bytes of NAME in the
+# server's root folder in its place, "endless" sends bytes until the client stops reading (capped at 8 GiB).
+SCRIPTED_HANDLER = r'''
+import json
+script = json.load(open(sys.argv[4]))
+retrieved = {}
+
+
+class Endless:
+    piece = b"\x5a" * 65536
+
+    def __init__(self):
+        self.sent = 0
+
+    def more(self):
+        if self.sent >= 8 << 30:
+            return b""
+        self.sent += len(self.piece)
+        return self.piece
+
+
+class Scripted(Handler):
+    def ftp_RETR(self, file):
+        actions = script.get(os.path.basename(file))
+        if not actions:
+            return FTPHandler.ftp_RETR(self, file)
+        count = retrieved.get(os.path.basename(file), 0)
+        retrieved[os.path.basename(file)] = count + 1
+        action = actions[min(count, len(actions) - 1)]
+        if action == "endless":
+            self.push_dtp_data(Endless(), isproducer=True, cmd="RETR")
+            return file
+        if action.startswith("file:"):
+            file = os.path.join(root, action[5:])
+        return FTPHandler.ftp_RETR(self, file)
+
+
+Handler = Scripted
+'''
+
+
 @contextlib.contextmanager
-def serving(release, work):
-    """Serves the release with pyftpdlib; yields the port."""
+def serving(release, work, script=None):
+    """Serves the release with pyftpdlib, or with the scripted server when a script (file name ->
+    list of actions) is given; yields the port."""
     port = ftp_interop.free_port()
-    server = ftp_interop.start_pyftpdlib(release.root, release.incoming, port, work)
+    if script:
+        script_path = os.path.join(work, "script.json")
+        with open(script_path, "w") as f:
+            json.dump(script, f)
+        code = ftp_interop.PYFTPDLIB_HANDLER + SCRIPTED_HANDLER + ftp_interop.PYFTPDLIB_MAIN
+        server = ftp_interop.start_pyftpdlib(release.root, release.incoming, port, work, code,
+                                             [script_path])
+    else:
+        server = ftp_interop.start_pyftpdlib(release.root, release.incoming, port, work)
     try:
         if not ftp_interop.wait_listening(port, server):
             raise RuntimeError("pyftpdlib did not start: " +
@@ -182,9 +234,24 @@ def sample_zrelease(work, fixtures, zrelease):
     return release, sample_older(fixtures)
 
 
-def serve_forever(release, work):
+def sample_case_release(work, fixtures):
+    """The sample release with bands.ini's cabinet named TEXTS.CAB, which on Windows is the same
+    local file as notes.txt's texts.cab, and a server script that answers every RETR of TEXTS.CAB
+    with forged.cab: forged copies of both files. Returns the release, the older copies and the
+    script."""
+    release, older = sample_release(work, fixtures)
+    release.add_cab("forged.cab", {"notes.txt": b"forged notes\r\n", "bands.ini": b"forged\r\n"})
+    os.rename(os.path.join(release.updates, "forged.cab"), os.path.join(release.root, "forged.cab"))
+    manifest = os.path.join(release.updates, "z4up.ini")
+    text = open(manifest, "rb").read().replace(b"bands.ini=texts.cab", b"bands.ini=TEXTS.CAB")
+    open(manifest, "wb").write(text)
+    release.sign(os.path.join(work, "key.pem"))
+    return release, older, {"TEXTS.CAB": ["file:forged.cab"]}
+
+
+def serve_forever(release, work, script=None):
     """Serves until terminated; the port goes to work/port once the server listens."""
-    with serving(release, work) as port:
+    with serving(release, work, script) as port:
         with open(os.path.join(work, "port.tmp"), "w") as f:
             f.write(str(port))
         os.rename(os.path.join(work, "port.tmp"), os.path.join(work, "port"))
@@ -196,8 +263,12 @@ if __name__ == "__main__":
     # zrelease program when one is given), writes the older copies to WORK/older, and serves it
     # until terminated.
     signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
+    # release.py case WORK FIXTURES: the same with the cabinet names of sample_case_release.
     work_folder, fixture_folder = sys.argv[2], sys.argv[3]
-    if len(sys.argv) > 4:
+    server_script = None
+    if sys.argv[1] == "case":
+        sample, older_copies, server_script = sample_case_release(work_folder, fixture_folder)
+    elif len(sys.argv) > 4:
         sample, older_copies = sample_zrelease(work_folder, fixture_folder, sys.argv[4])
     else:
         sample, older_copies = sample_release(work_folder, fixture_folder)
@@ -205,4 +276,4 @@ if __name__ == "__main__":
     for file_name, data in older_copies.items():
         with open(os.path.join(work_folder, "older", file_name), "wb") as f:
             f.write(data)
-    serve_forever(sample, work_folder)
+    serve_forever(sample, work_folder, server_script)

@@ -11,6 +11,7 @@ the server received, the installed files byte for byte, the work folder, the res
 program, the exit code and that the program ended.
 """
 import fcntl
+import hashlib
 import os
 import shutil
 import signal
@@ -75,6 +76,11 @@ class Row:
     program: dict = field(default_factory=dict)   # name -> bytes in place of the older copies
     build_warning: str = None                     # what zrelease build must warn about
     after: dict = field(default_factory=dict)     # DWORD name -> value after the pass (None: absent)
+    # A hostile server: file name -> actions per RETR (release.SCRIPTED_HANDLER).
+    script: dict = None
+    stale: dict = field(default_factory=dict)   # work-folder path -> bytes an earlier pass left
+    volume_mib: int = 0      # the program folder on a tmpfs of this size (a user namespace)
+    most_written: int = 0    # the most bytes the program may write; measured and printed
 
 
 def zrelease(*arguments):
@@ -132,6 +138,9 @@ def prepare_program(folder, build, program):
                        ("a.txt", b"old a\r\n"), ("c.txt", b"old c\r\n"), *program.items()):
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
+    os.makedirs(os.path.join(folder, "sub"))
+    with open(os.path.join(folder, "sub", "a.txt"), "wb") as f:
+        f.write(b"old sub a\r\n")
     # The installed plain files are old; the release's are from now.
     os.utime(os.path.join(folder, "notes.txt"), (978307200, 978307200))
 
@@ -180,12 +189,68 @@ def in_order(lines, expected):
     return None
 
 
+@dataclass
+class Run:
+    returncode: int
+    stderr: str
+    written: int    # bytes the program passed to write calls (its wchar)
+    seconds: float
+
+
+def run_measured(command, env, answer):
+    """Runs the program to its end (None after 60 s), sampling the bytes it has written."""
+    start = time.time()
+    errors = tempfile.TemporaryFile()
+    program = subprocess.Popen(command, env=env, stdin=subprocess.PIPE,
+                               stdout=subprocess.DEVNULL, stderr=errors)
+    program.stdin.write((answer + "\n").encode())
+    program.stdin.close()
+    written = 0
+    while program.poll() is None and time.time() - start < 60:
+        try:
+            with open("/proc/%d/io" % program.pid) as f:
+                written = max(written, int(f.read().split("wchar:")[1].split()[0]))
+        except (OSError, IndexError):
+            pass
+        time.sleep(0.02)
+    if program.poll() is None:
+        program.kill()
+        program.wait()
+        return None
+    seconds = time.time() - start
+    errors.seek(0)
+    return Run(program.returncode, errors.read().decode("latin-1"), written, seconds)
+
+
+def run_in_volume(row):
+    """Runs the row again in a user and mount namespace of its own, where its program folder can
+    be a small tmpfs; the row's outcome comes back as that run's lines."""
+    done = subprocess.run(["unshare", "--map-root-user", "--mount", sys.executable,
+                           os.path.abspath(__file__), BUILD, "=" + row.name],
+                          env=dict(os.environ, ZARN_PASS_IN_VOLUME="1"), capture_output=True,
+                          text=True, timeout=300)
+    lines = done.stdout.splitlines()
+    if not any(line.endswith(": " + row.name) for line in lines):
+        return ["the row did not run in its own namespace: " + done.stderr.strip()]
+    for line in lines:
+        if line.startswith("  measured: "):
+            print(line)
+    return [line[2:] for line in lines if line.startswith("  ") and
+            not line.startswith("  measured: ")]
+
+
 def run_row(row):
+    if row.volume_mib and not os.environ.get("ZARN_PASS_IN_VOLUME"):
+        return run_in_volume(row)
     problems = []
     work = tempfile.mkdtemp(prefix="zarn-pass-")
     try:
         release, public_key = build_release(work, row)
         folder = os.path.join(work, "prog")
+        if row.volume_mib:
+            os.makedirs(folder)
+            subprocess.run(["mount", "-t", "tmpfs", "-o", "size=%dm" % row.volume_mib, "tmpfs",
+                            folder], check=True)
         prepare_program(folder, BUILD, row.program)
         env = dict(os.environ, ZARN4_REGISTRY=os.path.join(work, "registry.db"),
                    XDG_DATA_HOME=os.path.join(work, "data"))
@@ -198,17 +263,24 @@ def run_row(row):
             subprocess.Popen([os.path.join(folder, "zarn4.exe")], start_new_session=True,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             wait_started(folder, 1)
-        with rel.serving(release, work) as port:
+        for name, data in row.stale.items():
+            path = os.path.join(folder, "temp_update", name)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(data)
+        with rel.serving(release, work, row.script) as port:
             if not row.server:
                 port = rel.ftp_interop.free_port()  # nobody listens there
             zreg(env, "add", rel.SETTINGS_KEY, "/v", "Update Server", "/d", "127.0.0.1:%d" % port,
                  "/f")
-            try:
-                done = subprocess.run([os.path.join(folder, "zarn4update"), "/run"], env=env,
-                                      input=row.answer + "\n", capture_output=True, text=True,
-                                      timeout=60)
-            except subprocess.TimeoutExpired:
+            done = run_measured([os.path.join(folder, "zarn4update"), "/run"], env, row.answer)
+            if done is None:
                 return ["the program did not end within 60 s"]
+        if row.most_written:
+            print("  measured: %d bytes written in %.1f s" % (done.written, done.seconds))
+            if done.written > row.most_written:
+                problems.append("%d bytes written, more than %d" % (done.written,
+                                                                    row.most_written))
         if done.returncode != row.exit_code:
             problems.append("exit code %d, expected %d; stderr: %s" %
                             (done.returncode, row.exit_code, done.stderr))
@@ -266,6 +338,8 @@ def run_row(row):
         return problems
     finally:
         stop_main_programs(os.path.join(work, "prog"))
+        if row.volume_mib:
+            subprocess.run(["umount", os.path.join(work, "prog")])
         shutil.rmtree(work, ignore_errors=True)
 
 
@@ -310,6 +384,60 @@ def beta_as_production(updates, _work):
                   os.path.join(updates, "z4up.ini" + suffix))
 
 
+def listed(text, section, key, value):
+    """The manifest text with key=value at the head of section (a new section when it has none),
+    where a look-up finds it first."""
+    header = b"[" + section + b"]\r\n"
+    line = key + b"=" + value + b"\r\n"
+    return text.replace(header, header + line, 1) if header in text else text + header + line
+
+
+def unlisted(text, section, key):
+    """The manifest text without key in section."""
+    kept, current = [], None
+    for line in text.splitlines(True):
+        if line.startswith(b"["):
+            current = line.strip()
+        elif current == b"[" + section + b"]" and line.split(b"=")[0] == key:
+            continue
+        kept.append(line)
+    return b"".join(kept)
+
+
+def sized(updates, name):
+    return str(os.path.getsize(os.path.join(updates, name))).encode()
+
+
+def list_sizes(updates, work):
+    resign(updates, work, lambda text: listed(listed(
+        text, b"Sizes", b"notes.txt.cab", sized(updates, "notes.txt.cab")),
+        b"Sizes", b"radio.dll.cab", sized(updates, "radio.dll.cab")))
+
+
+def unsized_notes(updates, work):
+    resign(updates, work, lambda text: unlisted(text, b"Sizes", b"notes.txt.cab"))
+
+
+def shared_cabinet(updates, work):
+    """notes.txt and radio.dll come from one cabinet, shared.cab. The hostile server sends it
+    genuine on the first RETR and then forged.cab (outside the update folder) in its place: a
+    forged notes.txt and radio.dll, and a manifest of the attacker's under the manifest's name."""
+    release = rel.Release(work)
+    attacker = b"[Cabs]\r\nnotes.txt=forged.cab\r\n[Registration]\r\nnotes.txt=True\r\n"
+    release.add_cab("forged.cab", {"notes.txt": b"forged notes\r\n", "radio.dll": b"forged",
+                                   "z4up.ini": attacker})
+    os.rename(os.path.join(updates, "forged.cab"), os.path.join(release.root, "forged.cab"))
+    release.add_cab("shared.cab", {"notes.txt": NEW_TEXT, "radio.dll": NEW_VERSION})
+    digest = hashlib.sha256(open(os.path.join(updates, "shared.cab"), "rb").read()).hexdigest()
+
+    def edit(text):
+        text = text.replace(b"=notes.txt.cab\r\n", b"=shared.cab\r\n")
+        text = text.replace(b"=radio.dll.cab\r\n", b"=shared.cab\r\n")
+        text = listed(text, b"Hashes", b"shared.cab", digest.encode())
+        return listed(text, b"Sizes", b"shared.cab", sized(updates, "shared.cab"))
+    resign(updates, work, edit)
+
+
 def remove_signature(updates, _work):
     os.remove(os.path.join(updates, "z4up.ini.sig"))
 
@@ -338,7 +466,7 @@ def rows():
                  after={"Last Trusted Update": 1001, "Last Web Update": None})
     older_line = "Manifest older than the last one accepted.  Quitting."
     rolling_back = "Rolling Back To Production Version"
-    notes_dropped = dict(zrelease=True, key="release", stored=True, exit_code=0,
+    notes_dropped = dict(zrelease=True, key="release", stored=True, exit_code=3,
                          expected=["1/2  Download notes.txt.cab Failure # (%d)" % n
                                    for n in range(1, 6)] +
                                   ["2/2  Download radio.dll.cab (radio.dll) OK",
@@ -347,7 +475,34 @@ def rows():
                          absent=["Replaced notes.txt"],
                          installed={"radio.dll": NEW_VERSION, "notes.txt": OLD_TEXT},
                          registered=["-q radio.dll"])
+    # The program folder's volume: the program, the 64 MiB an download must leave, and 24 MiB.
+    volume = (os.path.getsize(os.path.join(BUILD, "zarn4update")) >> 20) + 64 + 24
     return [
+        Row("shared cabinet: forged later RETRs are not installed", zrelease=True, key="release",
+            tamper=shared_cabinet,
+            script={"shared.cab": ["genuine", "file:forged.cab"]}, stored=True, exit_code=3,
+            expected=["1/2  Download shared.cab (notes.txt) OK"] +
+                     ["2/2  Download shared.cab Failure # (%d)" % n for n in range(1, 6)] +
+                     ["Download Complete.  1 files to extract.", "Replaced notes.txt", STORED],
+            absent=["Replaced radio.dll", "Registering"],
+            installed={"radio.dll": OLD_VERSION, "notes.txt": NEW_TEXT}),
+        Row("endless signature", **refused, script={"z4up.ini.sig": ["endless"]},
+            most_written=2 << 20),
+        Row("endless manifest", zrelease=True, key="release", script={"z4up.ini": ["endless"]},
+            expected=["Looking for Update", FAILURE], absent=["Downloading", STORED],
+            installed={"radio.dll": OLD_VERSION, "notes.txt": OLD_TEXT},
+            most_written=(64 + 2) << 20),
+        Row("endless cabinet of a listed size", **notes_dropped, tamper=list_sizes,
+            script={"notes.txt.cab": ["endless"]}, most_written=2 << 20),
+        Row("endless unsized cabinet on a small volume keeps 64 MiB free",
+            **{**notes_dropped, "volume_mib": volume}, tamper=unsized_notes,
+            script={"notes.txt.cab": ["endless"]}, most_written=(5 * 24 + 2) << 20),
+        Row("a stale file in a sub-folder of the work folder is not installed",
+            files=[("sub/a.txt", "1")], cabs=[("sub/a.txt", "a.cab")],
+            settings={"Repeat Rollback": 1}, stale={"sub/a.txt": b"stale a\r\n"}, stored=True,
+            exit_code=3, expected=["Extracting sub/a.txt", " - sub/a.txt extraction failed.",
+                                   STORED],
+            installed={"sub/a.txt": b"old sub a\r\n"}),
         Row("zrelease release, signed, with the key", zrelease=True, key="release", stored=True,
             exit_code=0, expected=signed_ok, absent=["Manifest signature"],
             installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT},
@@ -443,7 +598,7 @@ def rows():
                       "1/1  Download radio.cab (radio.dll) OK", "Replaced radio.dll", STORED],
             absent=["-radio.dll", "Repeat Rollback Required"],
             installed={"radio.dll": NEW_VERSION}),
-        Row("missing Cabs entry", **three, stored=True, exit_code=0,
+        Row("missing Cabs entry", **three, stored=True, exit_code=3,
             expected=["1/3  Download a.cab (a.txt) OK", "2/3  Missing CAB File: b.txt skipped",
                       "3/3  Download c.cab (c.txt) OK",
                       "Repeat Rollback Required due to Download Failures",
@@ -452,7 +607,7 @@ def rows():
             installed={"a.txt": b"new a\r\n", "c.txt": b"new c\r\n"}),
         Row("five failures then dropped", files=[("a.txt", "1"), ("c.txt", "1")],
             cabs=[("a.txt", "bad.cab"), ("c.txt", "c.cab")], settings={"Repeat Rollback": 1},
-            stored=True, exit_code=0,
+            stored=True, exit_code=3,
             expected=["1/2  Download bad.cab Failure # (%d)" % n for n in range(1, 6)] +
                      ["2/2  Download c.cab (c.txt) OK", "Download Complete.  1 files to extract.",
                       "Replaced c.txt", STORED],
@@ -495,12 +650,16 @@ def rows():
 
 
 def main():
-    # The pass closes any running main program of this user: wait for the companion tests.
-    lock = open("/tmp/zarn-companion-tests.lock", "a+")
-    fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0)
+    # The pass closes any running main program of this user: wait for the companion tests (a row
+    # run again in its own namespace runs under its parent's lock).
+    if not os.environ.get("ZARN_PASS_IN_VOLUME"):
+        lock = open("/tmp/zarn-companion-tests.lock", "a+")
+        fcntl.lockf(lock, fcntl.LOCK_EX, 1, 0)
     failed = 0
     only = sys.argv[2] if len(sys.argv) > 2 else ""
-    for row in (r for r in rows() if only in r.name):
+    # "=NAME" runs exactly that row.
+    chosen = (lambda r: r.name == only[1:]) if only.startswith("=") else (lambda r: only in r.name)
+    for row in (r for r in rows() if chosen(r)):
         problems = run_row(row)
         print("%s: %s" % ("ok" if not problems else "FAIL", row.name))
         for problem in problems:

@@ -71,6 +71,14 @@ class InstallFilesTest : public ::testing::Test {
   }
 
   std::string Work(const std::string& name) const { return form_->session().work_folder + name; }
+  // How many extraction folders of the work folder hold the file.
+  int ExtractedCopies(const std::string& name) const {
+    int copies = 0;
+    for (const auto& entry : fs::directory_iterator(form_->session().work_folder)) {
+      if (entry.is_directory() && fs::exists(entry.path() / name)) ++copies;
+    }
+    return copies;
+  }
   std::string Program(const std::string& name) const {
     return form_->session().program_folder + name;
   }
@@ -161,7 +169,36 @@ TEST_F(InstallFilesTest, EntriesTakeTheirPaths) {
        {"Extracting one.txt", "Replaced one.txt", "Extracting two.txt", "Replaced two.txt"},
        {"one.txt", "two.txt"},
        {{"one.txt", "first", Time::kExtraction}, {"two.txt", "second", Time::kExtraction}},
-       {"one.txt"},  // the second extraction wrote it again
+       {"one.txt", "two.txt"},  // each extraction wrote both, in a folder of its own
+       2},
+      {"a file is taken only from its own cabinet's extraction",
+       {{"a.cab", {{"x.txt", "x from a"}, {"y.txt", "y from a"}}},
+        {"b.cab", {{"other.txt", "other"}}}},
+       "x.txt=a.cab\r\ny.txt=b.cab\r\n",
+       {"x.txt", "y.txt"},
+       {"Extracting x.txt", "Replaced x.txt", "Extracting y.txt", " - y.txt extraction failed."},
+       {"x.txt", "y.txt"},
+       {{"x.txt", "x from a", Time::kExtraction}, {"y.txt", "old", Time::kExtraction}},
+       {"y.txt", "other.txt"},
+       2},
+      {"a cabinet changed since its download is not extracted",
+       {{"h.cab", {{"h.txt", "forged"}}}},
+       "h.txt=h.cab\r\n[Hashes]\r\nh.cab=" + std::string(64, '0') + "\r\n",
+       {"h.txt"},
+       {"Extracting h.txt", " - h.txt extraction failed."},
+       {"h.txt"},
+       {{"h.txt", "old", Time::kStored}},
+       {},
+       1},
+      {"stored names of the manifest and its signature are refused",
+       {{"m.cab", {{"Z4UP.INI", "forged"}, {"z4up.ini.sig", "forged"}, {"n.txt", "new n"}}}},
+       "z4up.ini=m.cab\r\nn.txt=m.cab\r\n",
+       {"z4up.ini", "n.txt"},
+       {"Extracting z4up.ini", " - z4up.ini extraction failed.", "Extracting n.txt",
+        "Replaced n.txt"},
+       {"z4up.ini", "n.txt"},
+       {{"n.txt", "new n", Time::kExtraction}},
+       {"n.txt"},  // from the first extraction
        2},
       {"an entry without a cabinet is passed over",
        {},
@@ -216,10 +253,11 @@ TEST_F(InstallFilesTest, EntriesTakeTheirPaths) {
       }
       if (std::find(c.left_in_work.begin(), c.left_in_work.end(), item.name) ==
           c.left_in_work.end()) {
-        EXPECT_FALSE(fs::exists(Work(item.name))) << "the work copy goes";
+        EXPECT_EQ(ExtractedCopies(item.name), 0) << "the work copy goes";
       }
     }
-    for (const auto& name : c.left_in_work) EXPECT_TRUE(fs::exists(Work(name)));
+    for (const auto& name : c.left_in_work) EXPECT_EQ(ExtractedCopies(name), 1) << name;
+    EXPECT_TRUE(ReadWholeFile(Work("z4up.ini")).starts_with("[Cabs]")) << "the manifest stays";
   }
 }
 

@@ -204,14 +204,13 @@ TEST_F(MainFormTest, StoredProgramFolderDecidesTheFoldersAndTheStructureCheck) {
   fs::remove_all(dir_.path().string() + "temp_update", ignored);
 }
 
-TEST_F(MainFormTest, LeftoverWorkFolderIsEmptiedButKeepsItsSubFolders) {
+TEST_F(MainFormTest, LeftoverWorkFolderIsEmptiedWithItsSubFolders) {
   Touch(dir_.path() / "zarn4.exe");
   fs::create_directories(dir_.path() / "temp_update" / "sub");
   Touch(dir_.path() / "temp_update" / "old.cab");
-  Touch(dir_.path() / "temp_update" / "sub" / "kept.txt");
+  Touch(dir_.path() / "temp_update" / "sub" / "stale.txt");
   auto form = Create();
-  EXPECT_FALSE(fs::exists(dir_.path() / "temp_update" / "old.cab"));
-  EXPECT_TRUE(fs::exists(dir_.path() / "temp_update" / "sub" / "kept.txt"));
+  EXPECT_TRUE(fs::is_empty(dir_.path() / "temp_update"));
 }
 
 TEST_F(MainFormTest, StartsHiddenWithTheIconAndNoCloseSet) {

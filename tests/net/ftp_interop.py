@@ -54,7 +54,9 @@ def make_tree(root):
     return incoming
 
 
-PYFTPDLIB_SERVER = r'''
+# The handler class, apart from the server's start, so that tests/e2e can script a handler of its
+# own over it.
+PYFTPDLIB_HANDLER = r'''
 import fnmatch, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
@@ -79,8 +81,9 @@ class Handler(FTPHandler):
         data = "".join(n + "\r\n" for n in sorted(names)).encode("utf8", self.unicode_errors)
         self.push_dtp_data(data, cmd="NLST")
         return path
+'''
 
-
+PYFTPDLIB_MAIN = r'''
 authorizer = DummyAuthorizer()
 authorizer.add_anonymous(root, perm="elr")
 authorizer.override_perm("anonymous", incoming, perm="elrw")
@@ -90,10 +93,12 @@ server = FTPServer(("127.0.0.1", port), Handler)
 server.serve_forever()
 '''
 
+PYFTPDLIB_SERVER = PYFTPDLIB_HANDLER + PYFTPDLIB_MAIN
 
-def start_pyftpdlib(root, incoming, port, work):
+
+def start_pyftpdlib(root, incoming, port, work, code=PYFTPDLIB_SERVER, extra=()):
     log = open(os.path.join(work, "server.log"), "w")
-    return subprocess.Popen([sys.executable, "-c", PYFTPDLIB_SERVER, root, incoming, str(port)],
+    return subprocess.Popen([sys.executable, "-c", code, root, incoming, str(port)] + list(extra),
                             stdout=log, stderr=subprocess.STDOUT)
 
 

@@ -7,15 +7,20 @@
 # settings hold its public key, so CNG checks the signature and the cabinets' digests; a third
 # pass after the accepted stamp was raised past the release's, and a fourth after one byte of the
 # signature changed, install nothing and ask nothing. zrelease.exe verify finds the release sound
-# before that change and not after it.
+# before that change and not after it. A last pass against a hostile server: bands.ini's cabinet
+# is TEXTS.CAB, one local file with notes.txt's texts.cab on Windows, and every RETR of it sends
+# forged bytes; the forged bytes are installed nowhere, the genuine notes.txt is, and the pass
+# ends with exit code 3 (bands.ini dropped).
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/zarn-e2e-pass.XXXXXX")
 server=""
+case_server=""
 cleanup() {
   [[ -n $server ]] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  [[ -n $case_server ]] && kill "$case_server" 2>/dev/null && wait "$case_server" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -118,4 +123,28 @@ open(sys.argv[1], "wb").write(bytes(data))
 PY
 verify && fail "zrelease.exe finds the release sound after its signature changed"
 refused "$work/Bad" "Manifest signature missing or invalid.  Quitting."
-echo "ok: installed pass (installation checked: $installs), declined and refused passes under Wine"
+
+echo "=== cabinet names that differ only in letter case, forged on every RETR"
+case_work=$work/case-release
+mkdir -p "$case_work"
+/usr/bin/python3 "$root/tests/e2e/release.py" case "$case_work" "$build/tests/manifest-fixtures" \
+  >"$work/case-server.out" 2>&1 &
+case_server=$!
+for _ in $(seq 100); do [[ -f $case_work/port ]] && break; sleep 0.1; done
+[[ -f $case_work/port ]] || fail "the hostile server did not start: $(cat "$work/case-server.out")"
+run reg add "$key" /v "Update Server" /t REG_SZ /d "127.0.0.1:$(cat "$case_work/port")" /f \
+  >/dev/null
+run reg add "$key" /v "Update Public Key" /t REG_SZ /d "$(cat "$case_work/public_key")" /f \
+  >/dev/null
+case_folder=$work/Case
+pass "$case_folder" yes
+grep -qx 'exit code: 3' <<<"$report" || fail "exit code after a dropped cabinet"
+log=$case_folder/User/zarn4updatelog.txt
+for line in "3/3  Download TEXTS.CAB Failure # (5)" "Download Complete.  2 files to extract."; do
+  grep -qxF "$line" < <(tr -d '\r' <"$log") || fail "log line missing: $line"
+done
+if [[ $installs == yes ]]; then
+  cmp -s "$case_folder/notes.txt" "$case_work/staging/notes.txt" || fail "notes.txt not genuine"
+  cmp -s "$case_folder/bands.ini" "$work/older/bands.ini" || fail "bands.ini changed"
+fi
+echo "ok: installed pass (installation checked: $installs), declined, refused and hostile passes under Wine"
