@@ -82,16 +82,17 @@ void TfrmZarnUpdate::FormCreate() {
 }
 
 void TfrmZarnUpdate::ChooseMode() {
-  const UpdateServer server = ReadUpdateServer();
-  session_.server_host = server.host;
-  session_.server_port = server.port;
+  session_.servers = ReadUpdateServers();
+  const std::string& host = session_.servers.front().host;
   if (ReadBetaModeEnabled()) {
     session_.manifest_name = kBetaManifest;
-    session_.update_folder = server.host + std::string(kBetaFolder);
+    session_.channel_folder = kBetaFolder;
+    session_.update_folder = host + session_.channel_folder;
     WriteRepeatRollback(false);
   } else {
     session_.manifest_name = kProductionManifest;
-    session_.update_folder = server.host + std::string(kProductionFolder);
+    session_.channel_folder = kProductionFolder;
+    session_.update_folder = host + session_.channel_folder;
     if (ReadLastUpdateWasBeta() || ReadRepeatRollback()) session_.roll_back = true;
   }
 }

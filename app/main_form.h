@@ -133,6 +133,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
   void UpdateMainBlock(RunState& run);
+  void ConnectToUpdateServer();
+  void ListUpdateFolder(std::vector<std::string>& names);
   std::string_view ManifestTrusted(RunState& run);
   void DownloadCabs(RunState& run);
   DownloadChecks CabinetChecks(const RunState& run, const std::string& cab_name);

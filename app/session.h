@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "app/update_common.h"
 
 namespace zarn {
 
@@ -14,9 +17,12 @@ inline constexpr std::string_view kBetaManifest = "z4upbeta.ini";
 
 struct Session {
   std::string manifest_name;  // "z4up.ini" or "z4upbeta.ini"
-  std::string update_folder;  // server path of the manifest and the cabinets
-  std::string server_host;    // the update server, without the port
-  std::uint16_t server_port = 21;
+  // The update servers in the order they are tried; the first that logs in serves the pass.
+  std::vector<UpdateServer> servers;
+  std::string channel_folder;  // "/pub/zarn4update" or "/pub/zarn4updatebeta"
+  // Server path of the manifest and the cabinets: a first component named after the serving
+  // server's host, then the channel folder.
+  std::string update_folder;
   bool roll_back = false;      // install every listed file whatever its version
   std::string program_folder;  // the installed product's folder, ending in a delimiter
   std::string work_folder;     // program folder + "temp_update" + delimiter

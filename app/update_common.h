@@ -61,7 +61,10 @@ struct UpdateServer {
 };
 
 UpdateServer ParseUpdateServer(std::string_view text);
-UpdateServer ReadUpdateServer();
+// "Update Server" may list several servers separated by ";", each in the form above, to be tried
+// in this order; blank entries are skipped, and a list without any is the default server.
+std::vector<UpdateServer> ParseUpdateServers(std::string_view text);
+std::vector<UpdateServer> ReadUpdateServers();
 
 // How long the pass waits for a server that sends nothing: "Server Timeout" (REG_DWORD, seconds,
 // default 120), in milliseconds; 0 waits for ever. A value too large for the millisecond count

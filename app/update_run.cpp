@@ -109,15 +109,13 @@ void TfrmZarnUpdate::RunUpdate() {
 
 void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
   ShowStatus("Connecting to Server");
-  ftp.Host = session_.server_host;
-  ftp.Port = session_.server_port;
   ftp.User = "anonymous";
   ftp.SetTransferType(TFtpTransferType::ftBinary);
   ftp.IdleTimeoutMs = ReadServerTimeoutMs();
-  ftp.Connect(true);
+  ConnectToUpdateServer();
   ShowStatus("Looking for Update");
   ftp.ChangeDir(session_.update_folder);
-  ftp.List(run.download_list, "*.*", false);
+  ListUpdateFolder(run.download_list);
   run.listing = run.download_list;
   if (!ListHas(run.download_list, session_.manifest_name)) {
     ShowStatus(session_.manifest_name + " is missing from FTP site.  Quitting.");
@@ -198,6 +196,35 @@ void TfrmZarnUpdate::UpdateMainBlock(RunState& run) {
   UploadReport();
   ftp.Quit();
   run.store_time = true;
+}
+
+// Tries the update servers in order while connecting or logging in fails with a socket error
+// (each attempt logs "FTP Status: Connecting to ..."); the first that logs in serves the whole
+// pass, and its host names the update folder.
+void TfrmZarnUpdate::ConnectToUpdateServer() {
+  for (std::size_t i = 0;; ++i) {
+    const UpdateServer& server = session_.servers[i];
+    ftp.Host = server.host;
+    ftp.Port = server.port;
+    try {
+      ftp.Connect(true);
+      session_.update_folder = server.host + session_.channel_folder;
+      return;
+    } catch (const ENetSocketError&) {
+      if (i + 1 >= session_.servers.size()) throw;
+    }
+  }
+}
+
+// The name listing of the update folder. Some servers (Pure-FTPd, pyftpdlib) take "*.*" for a
+// file name and answer 550; the folder's plain listing is asked for once then.
+void TfrmZarnUpdate::ListUpdateFolder(std::vector<std::string>& names) {
+  try {
+    ftp.List(names, "*.*", false);
+  } catch (const ENetProtocolReplyError& error) {
+    if (error.ReplyCode() != 550) throw;
+    ftp.List(names, "", false);
+  }
 }
 
 // Downloads each entry's cabinet, trying one entry again after a failure until five attempts in

@@ -98,8 +98,21 @@ UpdateServer ParseUpdateServer(std::string_view text) {
   return server;
 }
 
-UpdateServer ReadUpdateServer() {
-  return ParseUpdateServer(ReadSettingText(kUpdateServerValue).value_or(""));
+std::vector<UpdateServer> ParseUpdateServers(std::string_view text) {
+  std::vector<UpdateServer> servers;
+  for (;;) {
+    const std::size_t at = text.find(';');
+    const std::string_view entry = Trim(text.substr(0, at));
+    if (!entry.empty()) servers.push_back(ParseUpdateServer(entry));
+    if (at == std::string_view::npos) break;
+    text.remove_prefix(at + 1);
+  }
+  if (servers.empty()) servers.push_back(ParseUpdateServer(""));
+  return servers;
+}
+
+std::vector<UpdateServer> ReadUpdateServers() {
+  return ParseUpdateServers(ReadSettingText(kUpdateServerValue).value_or(""));
 }
 
 std::uint32_t ReadServerTimeoutMs() {

@@ -1,10 +1,12 @@
 #include "net/ftp_client.h"
 
+#include <charconv>
 #include <memory>
 
 #include "common/integer_conversion.h"
 #include "common/text.h"
 #include "net/net_exceptions.h"
+#include "net/resume_sink.h"
 #include "net/streams.h"
 #include "platform/files.h"
 
@@ -147,6 +149,71 @@ void TFtpClient::Get(const std::string& remote_name, TStream& dest) {
   Transfer("retr " + remote_name, dest, Direction::kReceive);
 }
 
+std::optional<std::int64_t> TFtpClient::RemoteSize(const std::string& remote_name) {
+  if (SendCommand("SIZE " + remote_name) != 213) return std::nullopt;
+  const std::string_view text = Trim(std::string_view(ReplyText).substr(3));
+  std::int64_t size = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
+  if (error != std::errc() || end != text.data() + text.size() || size < 0) return std::nullopt;
+  return size;
+}
+
+TFtpClient::ContinuedGet TFtpClient::GetContinued(const std::string& remote_name,
+                                                  const std::string& local_path,
+                                                  std::optional<std::int64_t> expected_size,
+                                                  std::int64_t max_bytes) {
+  TFileStream file(local_path, TFileStream::Mode::kUpdate);
+  const std::int64_t partial = file.Size();
+  // Some servers refuse a restart, or a transfer after one, in ASCII mode.
+  transfer_type_ = TFtpTransferType::ftBinary;
+  SendTypeCommand();
+  const std::optional<std::int64_t> remote_size = RemoteSize(remote_name);
+  if (expected_size && remote_size && *remote_size != *expected_size) {
+    throw ENetFTPSizeMismatch(remote_name, *remote_size, *expected_size);
+  }
+  const std::optional<std::int64_t> known_size = expected_size ? expected_size : remote_size;
+  // A partial file longer than the remote file or the limit is no prefix of it; and vsftpd, for
+  // one, accepts a restart past the end and then sends nothing.
+  std::int64_t offset = partial - kResumeOverlap;
+  if (offset <= 0 || (known_size && partial > *known_size) ||
+      (max_bytes >= 0 && partial > max_bytes)) {
+    offset = 0;
+  }
+  TResumeSink sink(file, partial, known_size, max_bytes);
+  bool restarted = false;
+  const auto restart = [&] {
+    // The restart goes right before the transfer command, after the passive-mode exchange.
+    restarted = offset > 0 && SendCommand("REST " + std::to_string(offset)) == 350;
+    sink.Begin(restarted ? offset : 0);
+  };
+  bool whole_again = false;
+  try {
+    Transfer("retr " + remote_name, sink, Direction::kReceive, restart);
+    whole_again = !sink.Finished();
+  } catch (const EResumeMismatch&) {
+    SkipPendingReplies();
+    whole_again = true;
+  } catch (const ENetProtocolReplyError&) {
+    // A transfer refused after a restart (an offset the server will not take) is tried whole.
+    if (!restarted) throw;
+    whole_again = true;
+  }
+  if (whole_again) {
+    offset = 0;
+    Transfer("retr " + remote_name, sink, Direction::kReceive, restart);
+  }
+  file.Close();
+  return {sink.Resumed(), sink.Resumed() ? partial : 0, sink.Received()};
+}
+
+void TFtpClient::SkipPendingReplies() {
+  constexpr int kMostPendingReplies = 4;
+  WriteLine("NOOP");
+  for (int i = 0; i < kMostPendingReplies; ++i) {
+    if (ReadReply() == 200) return;
+  }
+}
+
 void TFtpClient::Put(TStream& source, const std::string& remote_name, bool append) {
   std::string command;
   if (remote_name.empty()) {
@@ -199,9 +266,11 @@ TFtpClient::PassiveAddress TFtpClient::RequestPassiveAddress() {
   return result;
 }
 
-void TFtpClient::Transfer(const std::string& command, TStream& stream, Direction direction) {
+void TFtpClient::Transfer(const std::string& command, TStream& stream, Direction direction,
+                          const std::function<void()>& before_command) {
   const PassiveAddress passive = RequestPassiveAddress();
   announced_data_host_ = passive.host;
+  if (before_command) before_command();
   WriteLine(command);
   {
     auto data = std::make_unique<TTcpClient>();

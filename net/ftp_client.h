@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,29 @@ class TFtpClient : public TTcpClient {
   std::uint64_t Get(const std::string& remote_name, const std::string& local_path,
                     bool can_overwrite, std::uint64_t max_bytes = kUnlimited);
   void Get(const std::string& remote_name, TStream& dest);
+
+  // How a continued download went: resumed (the partial file's bytes kept, the rest appended) or
+  // downloaded whole; and the bytes that came over data connections, overlaps included.
+  struct ContinuedGet {
+    bool resumed = false;
+    std::int64_t kept = 0;
+    std::int64_t received = 0;
+  };
+  // A resumed transfer starts this many bytes before the end of the partial file, and those
+  // bytes must equal the partial file's.
+  static constexpr std::int64_t kResumeOverlap = 4096;
+  // Downloads into the file at local_path, continuing the partial file there (created when
+  // missing): "type I", "SIZE" (ENetFTPSizeMismatch, before any transfer, when it differs from
+  // expected_size), then "REST" a few KiB before the partial file's end and "retr". A refused
+  // restart, a server that sends from the start anyway, an overlap that differs from the partial
+  // file, a restarted transfer that ends within the overlap or a resumed file of the wrong size
+  // all end in a whole download (in the same transfer where its bytes allow, else in a second
+  // one). With max_bytes of 0 or more the file never grows beyond it (ENetLimitExceeded). A
+  // failure leaves the file holding what it had and what arrived, ready for the next try.
+  ContinuedGet GetContinued(const std::string& remote_name, const std::string& local_path,
+                            std::optional<std::int64_t> expected_size, std::int64_t max_bytes = -1);
+  // "SIZE " + name: the remote file's size, or nothing when the server does not tell it.
+  std::optional<std::int64_t> RemoteSize(const std::string& remote_name);
   // Uploads the stream from its position: "STOR ", "APPE " with append, "STOU " for no name.
   void Put(TStream& source, const std::string& remote_name, bool append = false);
   // Sends "Quit" and closes, without reading the answer; nothing when already closed.
@@ -76,7 +101,12 @@ class TFtpClient : public TTcpClient {
   void Login();
   void SendTypeCommand();
   PassiveAddress RequestPassiveAddress();
-  void Transfer(const std::string& command, TStream& stream, Direction direction);
+  // One passive transfer; before_command runs between the passive-mode reply and the command.
+  void Transfer(const std::string& command, TStream& stream, Direction direction,
+                const std::function<void()>& before_command = nullptr);
+  // After a transfer broken off by the client: reads the replies it left (its end, 426 or 226)
+  // up to the answer to a NOOP, so that the next command reads its own.
+  void SkipPendingReplies();
 
   TFtpTransferType transfer_type_ = TFtpTransferType::ftBinary;
   std::string system_description_;

@@ -109,6 +109,14 @@ class ENetLimitExceeded : public ENetTCPConnectionError {
   using ENetTCPConnectionError::ENetTCPConnectionError;
 };
 
+// The server's size of a file differs from the size the caller expects.
+class ENetFTPSizeMismatch : public ENetException {
+ public:
+  ENetFTPSizeMismatch(const std::string& name, std::int64_t remote, std::int64_t expected)
+      : ENetException("Size of " + name + " on the server is " + std::to_string(remote) +
+                      " bytes, not " + std::to_string(expected) + ".") {}
+};
+
 class ENetFTPFileAlreadyExists : public ENetException {
  public:
   ENetFTPFileAlreadyExists() : ENetException("Destination file already exists.") {}

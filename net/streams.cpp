@@ -43,12 +43,12 @@ constexpr std::size_t kMaxPiece = 1u << 30;
 
 TFileStream::TFileStream(const std::string& path, Mode mode) {
   std::uint32_t error = 0;
-  file_ = platform::OpenStreamFile(path,
-                                   mode == Mode::kCreate ? platform::StreamOpen::kStreamCreate
-                                                         : platform::StreamOpen::kStreamRead,
-                                   error);
+  platform::StreamOpen open = platform::StreamOpen::kStreamRead;
+  if (mode == Mode::kCreate) open = platform::StreamOpen::kStreamCreate;
+  if (mode == Mode::kUpdate) open = platform::StreamOpen::kStreamUpdate;
+  file_ = platform::OpenStreamFile(path, open, error);
   if (file_ == platform::kInvalidFileHandle) {
-    if (mode == Mode::kCreate) throw EFCreateError(path);
+    if (mode != Mode::kOpenRead) throw EFCreateError(path);
     throw EFOpenError(path);
   }
 }

@@ -60,10 +60,11 @@ class TMemoryStream : public TStream {
 // EReadError, "Stream read error".
 class TFileStream : public TStream {
  public:
-  enum class Mode { kCreate, kOpenRead };
+  enum class Mode { kCreate, kOpenRead, kUpdate };
   // kCreate creates the file or empties it, for reading and writing that no one else may share
-  // while it is open (EFCreateError when it cannot); kOpenRead opens an existing file for reading
-  // (EFOpenError, "Cannot open file <path>"). On POSIX a symbolic link is not followed.
+  // while it is open (EFCreateError when it cannot); kUpdate the same, keeping the bytes of an
+  // existing file (position 0); kOpenRead opens an existing file for reading (EFOpenError,
+  // "Cannot open file <path>"). On POSIX a symbolic link is not followed.
   TFileStream(const std::string& path, Mode mode);
   ~TFileStream() override;
   TFileStream(const TFileStream&) = delete;

@@ -57,11 +57,42 @@ int TTcpConnection::IdleLimit() const {
 }
 
 void TTcpConnection::AwaitServer(bool for_writing) {
-  const int limit = IdleLimit();
+  int limit = IdleLimit();
+  if (low_speed_) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(low_speed_->Deadline() -
+                                                                   TLowSpeedWindow::Clock::now());
+    if (left.count() <= 0) TimedOut();
+    if (limit == kInfiniteTimeout || left.count() < limit) limit = static_cast<int>(left.count());
+  }
   if (for_writing ? socket_.WaitWritable(limit) : socket_.WaitReadable(limit)) return;
-  // The server has gone silent: whatever it might still send would answer a step that is over.
+  TimedOut();
+}
+
+void TTcpConnection::TimedOut() {
+  // The server has gone silent, or trickles too slowly to finish: whatever it might still send
+  // would answer a step that is over.
   CloseConnection();
   throw ENetSocketError(kErrorTimedOut);
+}
+
+template <typename Body>
+void TTcpConnection::UnderLowSpeedRule(Body body) {
+  if (low_speed_ || IdleTimeoutMs == 0) {
+    body();
+    return;
+  }
+  low_speed_.emplace(std::chrono::milliseconds(IdleTimeoutMs), TLowSpeedWindow::Clock::now());
+  try {
+    body();
+  } catch (...) {
+    low_speed_.reset();
+    throw;
+  }
+  low_speed_.reset();
+}
+
+void TTcpConnection::CountMoved(std::size_t bytes) {
+  if (low_speed_) low_speed_->Moved(bytes, TLowSpeedWindow::Clock::now());
 }
 
 std::size_t TTcpConnection::ReadFromSocket(bool raise, int timeout_ms, char* destination,
@@ -84,6 +115,7 @@ std::size_t TTcpConnection::ReadFromSocket(bool raise, int timeout_ms, char* des
     error = socket_.Receive(destination, size, count);
   }
   if (error == 0 && count == 0) closed_ = true;
+  if (error == 0) CountMoved(count);
   if (error == kErrorShutdown) {
     count = 0;
     CloseConnection();
@@ -149,17 +181,19 @@ std::string TTcpConnection::ReadNonEmptyLine(ReplyBudget& budget) {
 
 std::int16_t TTcpConnection::ReadReply(TReplyCodes accepted) {
   ReplyLines.clear();
-  ReplyBudget budget{kMaxReplyLines, kMaxReplyBytes};
-  ReplyLines.push_back(ReadNonEmptyLine(budget));
-  const std::string first = ReplyLines.front();
-  if (first.size() > 3 && first[3] == '-') {
-    const std::string end_marker = first.substr(0, 3) + " ";
-    for (;;) {
-      ReplyLines.push_back(ReadNonEmptyLine(budget));
-      const std::string& line = ReplyLines.back();
-      if (line.size() < 4 || EqualsIgnoringCase(line.substr(0, 4), end_marker)) break;
+  UnderLowSpeedRule([&] {
+    ReplyBudget budget{kMaxReplyLines, kMaxReplyBytes};
+    ReplyLines.push_back(ReadNonEmptyLine(budget));
+    const std::string first = ReplyLines.front();
+    if (first.size() > 3 && first[3] == '-') {
+      const std::string end_marker = first.substr(0, 3) + " ";
+      for (;;) {
+        ReplyLines.push_back(ReadNonEmptyLine(budget));
+        const std::string& line = ReplyLines.back();
+        if (line.size() < 4 || EqualsIgnoringCase(line.substr(0, 4), end_marker)) break;
+      }
     }
-  }
+  });
   ReplyText = ReplyLines.back();
   const std::string_view text = ReplyText;
   if (EqualsIgnoringCase(text.substr(0, 3), "+OK")) {
@@ -214,6 +248,7 @@ void TTcpConnection::WriteBytes(const char* bytes, std::size_t count) {
       throw ENetSocketError(kErrorShutdown);
     }
     if (error != 0) throw ENetSocketError(error);
+    CountMoved(sent);
     DoWork(TWorkMode::workWrite, static_cast<std::int64_t>(sent));
     bytes += sent;
     count -= sent;
@@ -241,30 +276,34 @@ void TTcpConnection::WriteFromStream(TStream& stream, bool from_start) {
   if (from_start) stream.Seek(0);
   std::int64_t remaining = std::max<std::int64_t>(stream.Size() - stream.Position(), 0);
   InWorkBracket(TWorkMode::workWrite, remaining, [&] {
-    const auto chunk_size = static_cast<std::size_t>(std::max(SendBufferSize, 1));
-    std::vector<char> chunk(chunk_size);
-    while (remaining > 0) {
-      const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(remaining, chunk_size));
-      const std::size_t got = stream.Read(chunk.data(), wanted);
-      if (got == 0) throw ENetNoDataToRead();
-      WriteBytes(chunk.data(), got);
-      remaining -= static_cast<std::int64_t>(got);
-    }
+    UnderLowSpeedRule([&] {
+      const auto chunk_size = static_cast<std::size_t>(std::max(SendBufferSize, 1));
+      std::vector<char> chunk(chunk_size);
+      while (remaining > 0) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(remaining, chunk_size));
+        const std::size_t got = stream.Read(chunk.data(), wanted);
+        if (got == 0) throw ENetNoDataToRead();
+        WriteBytes(chunk.data(), got);
+        remaining -= static_cast<std::int64_t>(got);
+      }
+    });
   });
 }
 
 void TTcpConnection::ReadToStream(TStream& stream) {
   InWorkBracket(TWorkMode::workRead, 0, [&] {
-    if (!buffer_.empty()) {
-      stream.Write(buffer_.data(), buffer_.size());
-      buffer_.clear();
-    }
-    scratch_.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
-    while (socket_.HandleAllocated()) {
-      const std::size_t count =
-          ReadFromSocket(false, kInfiniteTimeout, scratch_.data(), scratch_.size(), false);
-      if (count > 0) stream.Write(scratch_.data(), count);
-    }
+    UnderLowSpeedRule([&] {
+      if (!buffer_.empty()) {
+        stream.Write(buffer_.data(), buffer_.size());
+        buffer_.clear();
+      }
+      scratch_.resize(static_cast<std::size_t>(std::max(RecvBufferSize, 1)));
+      while (socket_.HandleAllocated()) {
+        const std::size_t count =
+            ReadFromSocket(false, kInfiniteTimeout, scratch_.data(), scratch_.size(), false);
+        if (count > 0) stream.Write(scratch_.data(), count);
+      }
+    });
   });
   // A reused stream that was longer ends where this transfer's bytes end.
   if (stream.Position() < stream.Size()) stream.SetSize(stream.Position());

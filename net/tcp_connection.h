@@ -6,10 +6,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "net/low_speed_window.h"
 #include "net/net_component.h"
 #include "net/socket_handle.h"
 #include "net/socket_stack.h"
@@ -38,7 +40,10 @@ class TTcpConnection : public TNetComponent {
   int SendBufferSize = 32768;  // the chunk size of stream sends
   // How long any wait for the server (greeting, replies, data connections, transfers) may pass
   // without a byte before it closes the connection and raises ENetSocketError 10060 (timed out);
-  // 0 waits for ever. Each byte that moves starts the limit again.
+  // 0 waits for ever. Each byte that moves starts the limit again. It is also the window of the
+  // low-speed rule: a reply or a transfer (ReadReply, ReadToStream, WriteFromStream) that has not
+  // completed fails the same way once a window of this length passes in which fewer than
+  // TLowSpeedWindow::kMinimumBytes moved. 0 turns both rules off.
   std::uint32_t IdleTimeoutMs = 0;
 
   // The last reply: all its lines, its last line and its code.
@@ -97,9 +102,15 @@ class TTcpConnection : public TNetComponent {
   TSocketHandle socket_;
 
  private:
-  // Waits until the socket can be read (or written) within the idle limit; when it cannot, closes
-  // the connection and raises ENetSocketError 10060.
+  // Waits until the socket can be read (or written) within the idle limit and, inside a reply or
+  // a transfer, before the low-speed rule's deadline; when it cannot, closes the connection and
+  // raises ENetSocketError 10060.
   void AwaitServer(bool for_writing);
+  [[noreturn]] void TimedOut();
+  // Runs body as one reply or transfer under the low-speed rule (the outermost one counts).
+  template <typename Body>
+  void UnderLowSpeedRule(Body body);
+  void CountMoved(std::size_t bytes);
   // What a reply may still read: lines (blank ones included) and bytes (a line end counts one).
   struct ReplyBudget {
     std::size_t lines;
@@ -116,6 +127,7 @@ class TTcpConnection : public TNetComponent {
   std::string buffer_;
   std::vector<char> scratch_;
   bool closed_ = false;
+  std::optional<TLowSpeedWindow> low_speed_;
 };
 
 }  // namespace zarn

@@ -22,9 +22,10 @@ FileHandle OpenFileHandle(std::string_view path, FileAccess access, std::uint32_
 FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error);
 // Opens a file for a byte stream of the program's own: kStreamRead an existing file for reading,
 // kStreamCreate a new or emptied file for reading and writing that no one else may open while it
-// is open. Sizes and positions are 64-bit; the handle is not inherited by child processes, and
-// on POSIX a symbolic link in the last place is not followed (the open fails).
-enum class StreamOpen { kStreamRead, kStreamCreate };
+// is open, kStreamUpdate the same without emptying an existing file. Sizes and positions are
+// 64-bit; the handle is not inherited by child processes, and on POSIX a symbolic link in the last
+// place is not followed (the open fails).
+enum class StreamOpen { kStreamRead, kStreamCreate, kStreamUpdate };
 FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error);
 // Ends the file at size bytes (longer or shorter); the position stays where it was.
 bool SetFileHandleSize(FileHandle file, std::int64_t size, std::uint32_t& error);

@@ -60,7 +60,9 @@ FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error) {
 }
 
 FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error) {
-  const int flags = mode == StreamOpen::kStreamCreate ? O_RDWR | O_CREAT | O_TRUNC : O_RDONLY;
+  int flags = O_RDONLY;
+  if (mode == StreamOpen::kStreamCreate) flags = O_RDWR | O_CREAT | O_TRUNC;
+  if (mode == StreamOpen::kStreamUpdate) flags = O_RDWR | O_CREAT;
   return Opened(::open(std::string(path).c_str(), flags | O_NOFOLLOW | O_CLOEXEC, 0666), path,
                 error);
 }

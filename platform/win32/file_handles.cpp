@@ -48,11 +48,14 @@ FileHandle CreateFileHandle(std::string_view path, std::uint32_t& error) {
 
 FileHandle OpenStreamFile(std::string_view path, StreamOpen mode, std::uint32_t& error) {
   // No security attributes: the handle is not inherited by child processes.
-  const bool create = mode == StreamOpen::kStreamCreate;
+  const bool writes = mode != StreamOpen::kStreamRead;
+  DWORD disposition = OPEN_EXISTING;
+  if (mode == StreamOpen::kStreamCreate) disposition = CREATE_ALWAYS;
+  if (mode == StreamOpen::kStreamUpdate) disposition = OPEN_ALWAYS;
   return Opened(
-      CreateFileA(std::string(path).c_str(), create ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
-                  create ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+      CreateFileA(std::string(path).c_str(), writes ? GENERIC_READ | GENERIC_WRITE : GENERIC_READ,
+                  writes ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                  FILE_ATTRIBUTE_NORMAL, nullptr),
       error);
 }
 

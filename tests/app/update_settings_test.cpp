@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "app/settings_store.h"
 #include "app/update_common.h"
@@ -55,8 +57,8 @@ TEST_F(UpdateSettingsTest, WithoutTheKeyEveryReaderGivesItsDefaultAndCreatesNoth
   EXPECT_FALSE(ReadLastUpdateWasBeta());
   EXPECT_FALSE(ReadRepeatRollback());
   EXPECT_EQ(ReadInstallationId(), "");
-  EXPECT_EQ(ReadUpdateServer().host, "ftp.zarn4.example");
-  EXPECT_EQ(ReadUpdateServer().port, 21);
+  EXPECT_EQ(ReadUpdateServers().front().host, "ftp.zarn4.example");
+  EXPECT_EQ(ReadUpdateServers().front().port, 21);
   EXPECT_EQ(OpenSettings(), nullptr);
 }
 
@@ -215,12 +217,31 @@ TEST(UpdateServer, HostAndPortComeFromOneText) {
   }
 }
 
+TEST(UpdateServers, AListSeparatedBySemicolonsKeepsItsOrderAndSkipsBlankEntries) {
+  const struct {
+    const char* text;
+    std::vector<std::string> servers;  // host:port, in order
+  } cases[] = {
+      {"a.example;127.0.0.1:2121", {"a.example:21", "127.0.0.1:2121"}},
+      {" a.example ; ;[::1]:2121;", {"a.example:21", "::1:2121"}},
+      {" ; ", {"ftp.zarn4.example:21"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<std::string> servers;
+    for (const UpdateServer& server : ParseUpdateServers(c.text)) {
+      servers.push_back(server.host + ":" + std::to_string(server.port));
+    }
+    EXPECT_EQ(servers, c.servers);
+  }
+}
+
 TEST_F(UpdateSettingsTest, TheUpdateServerIsReadFromTheSettingsKey) {
   Store("Update Server", RegistryType::kSz, Text("127.0.0.1:2121"));
-  EXPECT_EQ(ReadUpdateServer().host, "127.0.0.1");
-  EXPECT_EQ(ReadUpdateServer().port, 2121);
+  EXPECT_EQ(ReadUpdateServers().front().host, "127.0.0.1");
+  EXPECT_EQ(ReadUpdateServers().front().port, 2121);
   Store("Update Server", RegistryType::kDword, {1, 0, 0, 0});
-  EXPECT_EQ(Outcome([] { return ReadUpdateServer().host; }),
+  EXPECT_EQ(Outcome([] { return ReadUpdateServers().front().host; }),
             "error: Invalid data type for 'Update Server'");
 }
 

@@ -77,5 +77,35 @@ TEST(FtpInterop, AnonymousUpdatePass) {
                                               "OnDisconnected"}));
 }
 
+// A download cut after N bytes continues where it broke off and ends byte for byte.
+TEST(FtpInterop, ACutDownloadResumes) {
+  const char* port = std::getenv("ZARN_FTP_INTEROP_PORT");
+  if (port == nullptr) GTEST_SKIP() << "run by tests/net/ftp_interop.py against a real server";
+  TFtpClient ftp;
+  ftp.Host = "127.0.0.1";
+  ftp.Port = std::atoi(port);
+  ftp.User = "anonymous";
+  ftp.Connect(true);
+  ftp.ChangeDir("zarn4/updates");
+  const std::string bytes = DownloadBytes();
+  const test::TempDir scratch;
+  const std::string local = scratch.PathOf("zarn4.cab");
+  for (const std::size_t cut : {std::size_t{1024 * 1024 + 777}, bytes.size()}) {
+    SCOPED_TRACE(cut);
+    {
+      TFileStream partial(local, TFileStream::Mode::kCreate);
+      partial.Write(bytes.data(), cut);
+      partial.Close();
+    }
+    const auto got = ftp.GetContinued("zarn4.cab", local, static_cast<std::int64_t>(bytes.size()));
+    EXPECT_TRUE(got.resumed);
+    EXPECT_EQ(got.kept, static_cast<std::int64_t>(cut));
+    EXPECT_EQ(got.received,
+              static_cast<std::int64_t>(bytes.size() - cut) + TFtpClient::kResumeOverlap);
+    EXPECT_TRUE(ReadFile(local) == bytes) << "resumed bytes differ";
+  }
+  ftp.Quit();
+}
+
 }  // namespace
 }  // namespace zarn::test

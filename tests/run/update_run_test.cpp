@@ -105,6 +105,17 @@ Steps BrokenTransfer(std::string sent) {
           test::CloseControl()};
 }
 
+// A transfer whose bytes come one at a time, 1.5 s apart.
+Steps TrickledTransfer(const std::string& bytes) {
+  Steps steps = {test::ReadLine(), test::Passive(), test::ReadLine(), test::AcceptData(),
+                 test::Send("150 Here it comes.\r\n")};
+  for (char byte : bytes) {
+    steps.push_back(test::SendData(std::string(1, byte)));
+    steps.push_back(test::Pause(1500));
+  }
+  return steps;
+}
+
 // A refused transfer: the passive reply, then the refusal of the transfer command.
 Steps RefusedTransfer(const std::string& reply) {
   return {test::ReadLine(), test::Passive(), test::ReadLine(), test::Send(reply)};
@@ -197,7 +208,9 @@ struct Row {
   std::uint32_t timeout_s = 120;
   bool downloads = true;  // the pass comes to the cabinet
   std::function<void(const test::TempDir& program)> prepare = nullptr;
-  std::uint64_t room = 0;  // the most bytes a file may hold during the pass; 0 for no limit
+  std::uint64_t room = 0;          // the most bytes a file may hold during the pass; 0 for no limit
+  bool dead_server_first = false;  // "Update Server" lists a server that refuses connections first
+  std::string sent = {};           // command lines the client must have sent, one after another
 };
 
 Row Drop(const char* name, int stage, End end, Lines expected) {
@@ -390,6 +403,34 @@ const std::vector<Row>& FaultRows() {
         {"425 list", kList, RefusedTransfer("425 Cannot open data connection.\r\n"), false,
          End::kErrorLog, failure},
         {"450 list", kList, RefusedTransfer("450 Busy.\r\n"), false, End::kErrorLog, failure},
+        // Pure-FTPd and pyftpdlib take "*.*" for a file name.
+        {"550 list then plain nlst",
+         kList,
+         test::Script({RefusedTransfer("550 No such file or directory.\r\n"),
+                       NormalStage(kList, kManifest)}),
+         true,
+         End::kStored,
+         {"Extraction Complete.  1", kStoring},
+         kManifest,
+         120,
+         true,
+         nullptr,
+         0,
+         false,
+         "PASV\r\nnlst *.*\r\nPASV\r\nnlst\r\nPASV\r\nretr z4up.ini\r\n"},
+        {"first server refuses connections",
+         -1,
+         {},
+         true,
+         End::kStored,
+         {"FTP Status: Connecting to 127.0.0.1.", "FTP Status: Connecting to 127.0.0.1.",
+          "Extraction Complete.  1", kStoring},
+         kManifest,
+         120,
+         true,
+         nullptr,
+         0,
+         true},
         {"550 manifest", kGet, RefusedTransfer("550 No such file.\r\n"), false, End::kFailed,
          failure},
         {"451 manifest", kGet, RefusedTransfer("451 Local error.\r\n"), false, End::kFailed,
@@ -433,7 +474,27 @@ const std::vector<Row>& FaultRows() {
          End::kStored,
          {"Extraction Complete.  1", kStoring},
          kManifest,
-         1},
+         2},
+        // A byte every 1.5 s with a limit of 2 s: each byte comes in time, the whole never would.
+        {"manifest trickled",
+         kGet,
+         TrickledTransfer("[Ident]\r\nTime Of Update=300\r\n"),
+         false,
+         End::kFailed,
+         {kFailure, "ENetSocketError: 10060"},
+         kManifest,
+         2,
+         false},
+        {"signature trickled",
+         kList,
+         SignedListing(TrickledTransfer(std::string(64, '\x5a'))),
+         false,
+         End::kFailed,
+         {kFailure, "ENetSocketError: 10060"},
+         kManifest,
+         2,
+         false,
+         UsePublisherKey},
         {"manifest of binary garbage", kGet, test::Download(std::string("\0\xff\x01[\x80=\n\0", 8)),
          true, End::kStored, nothing_listed, kManifest, 120, false},
         {"manifest with ten thousand keys",
@@ -515,6 +576,11 @@ TEST_P(UpdateRunFaultTest, EndsInItsOutcome) {
     test::SettingsSandbox settings;
     test::ScriptedFtpServer server(BuildScript(row));
     UseServer(settings, server.Port());
+    if (row.dead_server_first) {
+      settings.SetString("Update Server",
+                         "127.0.0.1:" + std::to_string(test::ScriptedFtpServer::UnusedPort()) +
+                             ";127.0.0.1:" + std::to_string(server.Port()));
+    }
     settings.SetDword("Server Timeout", row.timeout_s);
     if (row.prepare) row.prepare(program_);
     Outcome outcome;
@@ -524,7 +590,8 @@ TEST_P(UpdateRunFaultTest, EndsInItsOutcome) {
 #endif
       Run(MakeParts(outcome), outcome);
     }
-    server.Finish();
+    const std::string transcript = server.Finish();
+    EXPECT_NE(transcript.find(row.sent), std::string::npos) << transcript;
 
     EXPECT_FALSE(outcome.no_close);
     EXPECT_FALSE(outcome.work_folder_left);

@@ -1,6 +1,7 @@
 // zftp: get, put and list files on an FTP server with the updater's own client.
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,15 +25,17 @@ using zarn::tool::kExitOk;
 constexpr int kReceivePieceBytes = 256 * 1024;
 
 constexpr const char* kHelp =
-    "Usage: zftp [-v] get URL FILE   download the file at URL into FILE\n"
-    "       zftp [-v] put FILE URL   upload FILE to URL\n"
-    "       zftp [-v] ls URL         list the names in the folder at URL\n"
+    "Usage: zftp [-v] [-c] get URL FILE   download the file at URL into FILE\n"
+    "       zftp [-v] put FILE URL        upload FILE to URL\n"
+    "       zftp [-v] ls URL              list the names in the folder at URL\n"
     "\n"
     "URL is ftp://[user[:password]@]host[:port]/path; the user is anonymous unless given.\n"
     "For ls the last part of the path may be a pattern (ftp://host/updates/*.*); a URL that\n"
     "ends in \"/\" lists the whole folder. Transfers are binary and passive. Control\n"
     "characters in names and messages from the server are shown as \\xNN.\n"
     "\n"
+    "  -c, --continue  get: continue a partial FILE left by a broken download; its last\n"
+    "                  4 KiB must match the server's bytes there, or FILE is downloaded whole\n"
     "  -v, --verbose   print the connection's status lines on standard error\n"
     "  -h, --help      show this text\n"
     "\n"
@@ -57,7 +60,8 @@ void Open(zarn::TFtpClient& ftp, const FtpUrl& url, bool verbose) {
   if (!url.folder.empty()) ftp.ChangeDir(url.folder);
 }
 
-int Run(const std::string& command, const std::vector<std::string>& args, bool verbose) {
+int Run(const std::string& command, const std::vector<std::string>& args, bool verbose,
+        bool continued) {
   const std::string& url_text = command == "put" ? args[1] : args[0];
   const auto url = zarn::zftp::ParseFtpUrl(url_text);
   if (!url) return Usage("not an ftp:// address: " + url_text);
@@ -65,7 +69,14 @@ int Run(const std::string& command, const std::vector<std::string>& args, bool v
 
   zarn::TFtpClient ftp;
   ftp.RecvBufferSize = kReceivePieceBytes;
-  if (command == "get") {
+  if (command == "get" && continued) {
+    Open(ftp, *url, verbose);
+    const auto got = ftp.GetContinued(url->name, args[1], std::nullopt);
+    std::fprintf(stderr, "zftp: %s, %lld bytes received\n",
+                 got.resumed ? ("resumed after " + std::to_string(got.kept) + " bytes").c_str()
+                             : "downloaded whole",
+                 static_cast<long long>(got.received));
+  } else if (command == "get") {
     Open(ftp, *url, verbose);
     zarn::TFileStream file(args[1], zarn::TFileStream::Mode::kCreate);
     ftp.Get(url->name, file);
@@ -92,14 +103,20 @@ int Run(const std::string& command, const std::vector<std::string>& args, bool v
 int main(int argc, char** argv) {
   std::vector<std::string> words(argv + 1, argv + argc);
   bool verbose = false;
+  bool continued = false;
   while (!words.empty() && words.front().size() > 1 && words.front()[0] == '-') {
     const std::string option = words.front();
     if (option == "-h" || option == "--help") {
       std::fputs(kHelp, stdout);
       return kExitOk;
     }
-    if (option != "-v" && option != "--verbose") return Usage("unknown option " + option);
-    verbose = true;
+    if (option == "-c" || option == "--continue") {
+      continued = true;
+    } else if (option == "-v" || option == "--verbose") {
+      verbose = true;
+    } else {
+      return Usage("unknown option " + option);
+    }
     words.erase(words.begin());
   }
   if (words.empty()) return Usage("no command given");
@@ -112,8 +129,9 @@ int main(int argc, char** argv) {
   if (args.size() != wanted)
     return Usage(command + " takes " + std::to_string(wanted) +
                  (wanted == 1 ? " argument" : " arguments"));
+  if (continued && command != "get") return Usage("--continue goes with get only");
   try {
-    return Run(command, args, verbose);
+    return Run(command, args, verbose, continued);
   } catch (const zarn::Exception& e) {
     std::string message = e.Message();
     // Socket errors carry a CR LF before their text; one line reads better on a terminal.
