@@ -12,14 +12,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/release_trust.h"
 #include "app/update_manifest.h"
 
 namespace zarn {
 
 inline constexpr std::string_view kManifestChannel = "Channel";
 inline constexpr std::string_view kManifestExpires = "Expires";
-// Section "Sizes": key cabinet name, value its size in bytes (decimal).
-inline constexpr std::string_view kManifestSizes = "Sizes";
 inline constexpr std::string_view kProductionChannel = "production";
 inline constexpr std::string_view kBetaChannel = "beta";
 // The highest "Time Of Update" of a signed manifest accepted on each channel (REG_DWORD).
