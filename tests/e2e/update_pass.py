@@ -3,12 +3,13 @@
 Usage: update_pass.py BUILD_FOLDER [NAME_PART]   (NAME_PART: run only the rows whose name has it)
 
 Each row builds a release (gcab cabinets, a manifest, versioned and plain files; or a signed one
-made by zrelease, then tampered with as the row says, with the settings holding a public key), a
-sandbox program folder with older copies, a stand-in main program that may be running, a stand-in
-registration tool and a settings store; runs zarn4update answering the question; then checks the
-status lines in order, which log file was saved, whether the update times were stored, the report
-the server received, the installed files byte for byte, the work folder, the restarts of the main
-program, the exit code and that the program ended.
+made by zrelease, with patches against the older copies when the row says, then tampered with as
+the row says, with the settings holding a public key), a sandbox program folder with older
+copies, a stand-in main program that may be running, a stand-in registration tool and a settings
+store; runs zarn4update answering the question; then checks the status lines in order, which log
+file was saved, whether the update times were stored, the report the server received, the
+installed files byte for byte (and times where the row says), the work folder, the restarts of
+the main program, the exit code and that the program ended.
 """
 import calendar
 import fcntl
