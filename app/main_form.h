@@ -29,6 +29,7 @@
 #include "platform/connection.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/signature.h"
 #include "platform/system.h"
 
 namespace zarn {
@@ -144,7 +145,8 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   // then downloaded as before.
   bool DownloadPatch(const PatchPass& pass, const std::string& entry, const std::string& progress);
   // The folder holding the entry's new file (ending in the delimiter): the one its patch was
-  // applied in, else its cabinet's new extraction folder (empty when that failed).
+  // applied in, else its cabinet's new extraction folder; empty when that failed or the patched
+  // file no longer has its digest.
   std::string ExtractOrPatched(const UpdateManifest& manifest, const std::string& entry,
                                const std::string& cab_name);
   // RunUpdate's parts: the protected main block and the always-run block.
@@ -169,8 +171,12 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   int exit_code_ = kExitFailed;
   // Entries the last InstallFiles could not install.
   int files_not_installed_ = 0;
-  // The entries of this pass whose new file a patch made, and the folder holding it.
-  std::map<std::string, std::string> patched_folders_;
+  // The entries of this pass whose new file a patch made: the folder holding it, and its digest.
+  struct PatchedFile {
+    std::string folder;
+    platform::Sha256Digest digest{};
+  };
+  std::map<std::string, PatchedFile> patched_files_;
   std::string last_status_;
 };
 

@@ -3,7 +3,8 @@
 // (not on the server, refused by its checks, not decoding to the listed file, a base that changed
 // since the comparison) still leaves the whole cabinet to download in the same attempt. The
 // patched file waits in an extraction folder of its own, with the time the cabinet stores for it,
-// and InstallFiles takes it from there exactly as a file extracted from the cabinet.
+// and InstallFiles takes it from there (its digest checked again) exactly as a file extracted from
+// the cabinet.
 #include <algorithm>
 
 #include "app/checked_download.h"
@@ -117,15 +118,19 @@ bool TfrmZarnUpdate::DownloadPatch(const PatchPass& pass, const std::string& ent
   platform::DeleteFile(patch_path);
   if (result != platform::PatchResult::kApplied) return fail(platform::PatchResultText(result));
   SetCabinetTime(folder + relative, *patch);
-  patched_folders_[entry] = folder;
+  patched_files_[entry] = {folder, patch->result};
   return true;
 }
 
 std::string TfrmZarnUpdate::ExtractOrPatched(const UpdateManifest& manifest,
                                              const std::string& entry,
                                              const std::string& cab_name) {
-  const auto patched = patched_folders_.find(entry);
-  return patched == patched_folders_.end() ? ExtractCab(manifest, cab_name) : patched->second;
+  const auto patched = patched_files_.find(entry);
+  if (patched == patched_files_.end()) return ExtractCab(manifest, cab_name);
+  // Checked again right before the install, as a cabinet is right before its extraction.
+  const PatchedFile& file = patched->second;
+  if (platform::Sha256File(file.folder + LocalKeyPath(entry)) != file.digest) return {};
+  return file.folder;
 }
 
 }  // namespace zarn

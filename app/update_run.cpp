@@ -241,7 +241,7 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
   std::string progress;
   // A patch is tried once per entry, before its cabinet's first attempt.
   std::size_t patch_tried = list.size();
-  patched_folders_.clear();
+  patched_files_.clear();
   while (index < list.size()) {
     try {
       progress = std::to_string(index + 1) + "/" + std::to_string(list.size()) + " ";
