@@ -55,12 +55,12 @@ void TfrmZarnUpdate::InstallFiles(const UpdateManifest& manifest,
     if (UpperAscii(entry) == own_name) {
       own_index = static_cast<int>(i);
       ShowStatus("ExtractingEx " + entry);
-      const std::string folder = ExtractCab(manifest, cab_name);
+      const std::string folder = ExtractOrPatched(manifest, entry, cab_name);
       PumpMessagesFor(kAfterOwnExtractionMs);
       InstallOwnExecutable(entry, own_name, folder);
     } else {
       ShowStatus("Extracting " + entry);
-      const std::string folder = ExtractCab(manifest, cab_name);
+      const std::string folder = ExtractOrPatched(manifest, entry, cab_name);
       PumpMessagesFor(kAfterExtractionMs);
       InstallOrdinaryFile(entry, folder);
     }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,7 @@
 #include "platform/connection.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/signature.h"
 #include "platform/system.h"
 
 namespace zarn {
@@ -133,6 +135,23 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   void InstallOwnExecutable(const std::string& entry, const std::string& own_name,
                             const std::string& folder);
   void InstallOrdinaryFile(const std::string& entry, const std::string& folder);
+  // Patches (app/patch_install.cpp): what the download pass knows when it tries one.
+  struct PatchPass {
+    const UpdateManifest& manifest;
+    const std::vector<std::string>& listing;  // the update folder's names
+    const std::vector<std::string>& entries;  // the download list
+    bool digests_required;
+  };
+  // Downloads and applies the entry's patch when its installed file is the patch's base; true
+  // when the new file waits in its extraction folder. False when the entry has none or its file
+  // is not the base, and after a status line of its own when the patch failed: the cabinet is
+  // then downloaded as before.
+  bool DownloadPatch(const PatchPass& pass, const std::string& entry, const std::string& progress);
+  // The folder holding the entry's new file (ending in the delimiter): the one its patch was
+  // applied in, else its cabinet's new extraction folder; empty when that failed or the patched
+  // file no longer has its digest.
+  std::string ExtractOrPatched(const UpdateManifest& manifest, const std::string& entry,
+                               const std::string& cab_name);
   // RunUpdate's parts: the protected main block and the always-run block.
   struct RunState;
   class PassEnd;
@@ -159,6 +178,12 @@ class TfrmZarnUpdate : public TForm, public StatusSink {
   int exit_code_ = kExitFailed;
   // Entries the last InstallFiles could not install.
   int files_not_installed_ = 0;
+  // The entries of this pass whose new file a patch made: the folder holding it, and its digest.
+  struct PatchedFile {
+    std::string folder;
+    platform::Sha256Digest digest{};
+  };
+  std::map<std::string, PatchedFile> patched_files_;
   std::string last_status_;
 };
 

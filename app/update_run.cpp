@@ -256,6 +256,9 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
   int failures = 0;
   std::string cab_name;
   std::string progress;
+  // A patch is tried once per entry, before its cabinet's first attempt.
+  std::size_t patch_tried = list.size();
+  patched_files_.clear();
   while (index < list.size()) {
     try {
       progress = std::to_string(index + 1) + "/" + std::to_string(list.size()) + " ";
@@ -267,9 +270,17 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
         ShowStatus(progress + " Missing CAB File: " + list[index] + " skipped");
         list[index] = kDroppedMarker;
       } else if (cab_name != kDroppedMarker) {
-        DownloadChecked(ftp, cab_name, session_.work_folder, session_.work_folder + cab_name,
-                        CabinetChecks(run, cab_name));
-        ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
+        bool patched = false;
+        if (patch_tried != index) {
+          patch_tried = index;
+          patched = DownloadPatch({run.manifest, run.listing, list, run.digests_required},
+                                  list[index], progress);
+        }
+        if (!patched) {
+          DownloadChecked(ftp, cab_name, session_.work_folder, session_.work_folder + cab_name,
+                          CabinetChecks(run, cab_name));
+          ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
+        }
       }
       ++index;
       pbar.StepBy(1);

@@ -267,6 +267,10 @@ if __name__ == "__main__":
     # until terminated.
     signal.pthread_sigmask(signal.SIG_BLOCK, [signal.SIGTERM, signal.SIGINT])
     # release.py case WORK FIXTURES: the same with the cabinet names of sample_case_release.
+    # release.py serve WORK: serves the release already in WORK/root.
+    if sys.argv[1] == "serve":
+        serve_forever(Release(sys.argv[2]), sys.argv[2])
+        sys.exit(0)
     work_folder, fixture_folder = sys.argv[2], sys.argv[3]
     server_script = None
     if sys.argv[1] == "case":

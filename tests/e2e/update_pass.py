@@ -3,13 +3,15 @@
 Usage: update_pass.py BUILD_FOLDER [NAME_PART]   (NAME_PART: run only the rows whose name has it)
 
 Each row builds a release (gcab cabinets, a manifest, versioned and plain files; or a signed one
-made by zrelease, then tampered with as the row says, with the settings holding a public key), a
-sandbox program folder with older copies, a stand-in main program that may be running, a stand-in
-registration tool and a settings store; runs zarn4update answering the question; then checks the
-status lines in order, which log file was saved, whether the update times were stored, the report
-the server received, the installed files byte for byte, the work folder, the restarts of the main
-program, the exit code and that the program ended.
+made by zrelease, with patches against the older copies when the row says, then tampered with as
+the row says, with the settings holding a public key), a sandbox program folder with older
+copies, a stand-in main program that may be running, a stand-in registration tool and a settings
+store; runs zarn4update answering the question; then checks the status lines in order, which log
+file was saved, whether the update times were stored, the report the server received, the
+installed files byte for byte (and times where the row says), the work folder, the restarts of
+the main program, the exit code and that the program ended.
 """
+import calendar
 import fcntl
 import hashlib
 import os
@@ -81,6 +83,11 @@ class Row:
     stale: dict = field(default_factory=dict)   # work-folder path -> bytes an earlier pass left
     volume_mib: int = 0      # the program folder on a tmpfs of this size (a user namespace)
     most_written: int = 0    # the most bytes the program may write; measured and printed
+    # "zrelease build --base" (and verify) of a folder with the older radio.dll and notes.txt and
+    # these files, the new files dated in the future so that the time their cabinet stores stays
+    # their last-write time; the files whose last-write time must be the one their cabinet stores.
+    base: dict = None
+    cab_times: list = field(default_factory=list)
 
 
 def zrelease(*arguments):
@@ -99,9 +106,21 @@ def build_zrelease(work, row):
     keys = {"release": zrelease("keygen", os.path.join(work, "key.pem")).strip(),
             "other": zrelease("keygen", os.path.join(work, "other.pem")).strip()}
     signing = ["--key", os.path.join(work, "key.pem")] if row.signed else []
+    base = []
+    if row.base is not None:
+        base = ["--base", os.path.join(work, "base")]
+        os.makedirs(base[1])
+        for name, data in {"radio.dll": OLD_VERSION, "notes.txt": OLD_TEXT,
+                           **row.base}.items():
+            with open(os.path.join(base[1], name), "wb") as f:
+                f.write(data)
+        for name in os.listdir(source):
+            os.utime(os.path.join(source, name), (2114391846, 2114391846))  # 2037-01-02
     built = subprocess.run([os.path.join(BUILD, "zrelease"), "build", "--from", source, "--to",
-                            release.updates, "--register", "radio.dll", *signing, *row.build],
-                           check=True, capture_output=True, text=True)
+                            release.updates, "--register", "radio.dll", *signing, *base,
+                            *row.build], check=True, capture_output=True, text=True)
+    if base:
+        zrelease("verify", release.updates, "--public", keys["release"], *base)
     if row.build_warning and row.build_warning not in built.stderr:
         raise RuntimeError("zrelease build did not warn about %s: %r" %
                            (row.build_warning, built.stderr))
@@ -323,6 +342,15 @@ def run_row(row):
             path = os.path.join(folder, name)
             if not os.path.exists(path) or open(path, "rb").read() != data:
                 problems.append("%s is not the expected file" % name)
+        for name in row.cab_times:
+            cabinet = open(os.path.join(release.updates, name + ".cab"), "rb").read()
+            entry = int.from_bytes(cabinet[16:20], "little")
+            date, clock = (int.from_bytes(cabinet[entry + at:entry + at + 2], "little")
+                           for at in (10, 12))
+            stored = calendar.timegm(((date >> 9) + 1980, (date >> 5) & 15, date & 31,
+                                      clock >> 11, (clock >> 5) & 63, (clock & 31) * 2))
+            if os.stat(os.path.join(folder, name)).st_mtime != stored:
+                problems.append("%s does not have its cabinet's time" % name)
         if os.path.exists(os.path.join(work, "evil.txt")):
             problems.append("a file landed outside the program folder")
         calls_path = os.path.join(folder, "derozor.calls")
@@ -441,6 +469,40 @@ def shared_cabinet(updates, work):
     resign(updates, work, edit)
 
 
+def replace_patch(name, make):
+    """A tamper step: the patch name gets the bytes make(bytes, work) returns, listed under
+    "Hashes" and "Sizes" and signed."""
+    def tamper(updates, work):
+        path = os.path.join(updates, name)
+        data = make(open(path, "rb").read(), work)
+        open(path, "wb").write(data)
+        resign(updates, work, lambda text: listed(listed(
+            text, b"Hashes", name.encode(), hashlib.sha256(data).hexdigest().encode()),
+            b"Sizes", name.encode(), str(len(data)).encode()))
+    return tamper
+
+
+def patch_to_other(_patch, work):
+    """A patch that decodes against the base to a file of the same size that is not the new one."""
+    for folder, data in (("other-base", OLD_TEXT), ("other-src", NEW_TEXT[:-3] + b"x\r\n")):
+        os.makedirs(os.path.join(work, folder))
+        open(os.path.join(work, folder, "notes.txt"), "wb").write(data)
+    zrelease("build", "--from", os.path.join(work, "other-src"), "--to",
+             os.path.join(work, "other"), "--base", os.path.join(work, "other-base"))
+    return open(os.path.join(work, "other", "notes.txt.patch"), "rb").read()
+
+
+def window_over_bound(patch, _work):
+    """The same single-segment frame declaring a 128 MiB window: a window descriptor, and the
+    content size in 4 bytes."""
+    descriptor = patch[4]
+    size_bytes = (1, 2, 4, 8)[descriptor >> 6]
+    header = 5 + (0, 1, 2, 4)[descriptor & 3]
+    size = int.from_bytes(patch[header:header + size_bytes], "little") + (size_bytes == 2) * 256
+    return (patch[:4] + bytes([0x80 | (descriptor & 0x07), 17 << 3]) + patch[5:header] +
+            size.to_bytes(4, "little") + patch[header + size_bytes:])
+
+
 def remove_signature(updates, _work):
     os.remove(os.path.join(updates, "z4up.ini.sig"))
 
@@ -478,9 +540,48 @@ def rows():
                          absent=["Replaced notes.txt"],
                          installed={"radio.dll": NEW_VERSION, "notes.txt": OLD_TEXT},
                          registered=["-q radio.dll"])
+    # Releases with patches against the older copies.
+    patched = dict(zrelease=True, key="release", base={}, stored=True, exit_code=0,
+                   installed={"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT},
+                   registered=["-q radio.dll"], cab_times=["notes.txt"])
+    def patch_failed(reason, tamper):
+        return dict(patched, tamper=tamper, expected=[
+            "Patch for notes.txt failed (%s); downloading its cabinet" % reason,
+            "1/2  Download notes.txt.cab (notes.txt) OK", "Replaced notes.txt", STORED])
+    own = open(os.path.join(BUILD, "zarn4update"), "rb").read()
     # The program folder's volume: the program, the 64 MiB an download must leave, and 24 MiB.
     volume = (os.path.getsize(os.path.join(BUILD, "zarn4update")) >> 20) + 64 + 24
     return [
+        Row("patch: an installed base gets the patch", **patched,
+            expected=["1/2  Download notes.txt.patch (notes.txt) OK",
+                      "Download Complete.  2 files to extract.", "Extracting notes.txt",
+                      "Replaced notes.txt", "Registering radio.dll", STORED],
+            absent=["Patch for", "Download notes.txt.cab"]),
+        Row("patch: an installed file that is not the base gets the cabinet",
+            **{**patched, "program": {"notes.txt": b"edited by hand\r\n"}},
+            expected=["1/2  Download notes.txt.cab (notes.txt) OK", "Replaced notes.txt"],
+            absent=["Patch for", "Download notes.txt.patch"]),
+        Row("patch missing from the server",
+            **patch_failed("not on the server", lambda updates, _work: os.remove(
+                os.path.join(updates, "notes.txt.patch")))),
+        Row("patch failing its digest",
+            **patch_failed("download failed", flip_byte("notes.txt.patch"))),
+        Row("patch decoding to the wrong result",
+            **patch_failed("the patched file is not the expected one",
+                           replace_patch("notes.txt.patch", patch_to_other))),
+        # Over the decoder's 128 KiB output buffer: a smaller file is decoded in one call into it.
+        Row("patch with a window over the bound",
+            **{**patch_failed("the patch is not one frame of the expected size and window",
+                              replace_patch("notes.txt.patch", window_over_bound)),
+               "installed": {"radio.dll": NEW_VERSION, "notes.txt": NEW_TEXT * 120}},
+            source={"notes.txt": NEW_TEXT * 120}),
+        Row("patch of the own executable",
+            **{**patched, "installed": {"new_ZARN4UPDATE": own + b"next\n"},
+               "base": {"zarn4update": own}},
+            settings={"Repeat Rollback": 1}, source={"zarn4update": own + b"next\n"},
+            expected=["3/3  Download zarn4update.patch (zarn4update) OK",
+                      "ExtractingEx zarn4update", "ZARN4UPDATE will be replaced when ZARN starts.",
+                      STORED]),
         Row("shared cabinet: forged later RETRs are not installed", zrelease=True, key="release",
             tamper=shared_cabinet,
             script={"shared.cab": ["genuine", "file:forged.cab"]}, stored=True, exit_code=3,

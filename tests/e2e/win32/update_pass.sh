@@ -11,7 +11,10 @@
 # Failed: 5" lines and no "Replaced" line. A last pass against a hostile server: bands.ini's
 # cabinet is TEXTS.CAB, one local file with notes.txt's texts.cab on Windows, and every RETR of it
 # sends forged bytes; the forged bytes are installed nowhere, the genuine notes.txt is, and the
-# pass ends with exit code 3 (bands.ini dropped).
+# pass ends with exit code 3 (bands.ini dropped). Then a release that zrelease.exe made with
+# patches against the older copies, with bands.ini's patch changed on the server: notes.txt and
+# radio.dll are patched, bands.ini falls back to its cabinet, and the patched notes.txt ends with
+# the same times as bands.ini from its cabinet.
 # Argument: the win32 build folder. Needs the prefix and display of scripts/wine-tests.
 set -euo pipefail
 source "$(dirname "$0")/wine_e2e.bash"
@@ -19,9 +22,11 @@ source "$(dirname "$0")/wine_e2e.bash"
 work=$(mktemp -d "${TMPDIR:-/tmp}/zarn-e2e-pass.XXXXXX")
 server=""
 case_server=""
+patch_server=""
 cleanup() {
   [[ -n $server ]] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
   [[ -n $case_server ]] && kill "$case_server" 2>/dev/null && wait "$case_server" 2>/dev/null
+  [[ -n $patch_server ]] && kill "$patch_server" 2>/dev/null && wait "$patch_server" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -168,7 +173,51 @@ for line in "3/3  Download TEXTS.CAB Failure # (5)" "Download Complete.  2 files
   grep -qxF "$line" < <(tr -d '\r' <"$log") || fail "log line missing: $line"
 done
 if [[ $installs == yes ]]; then
-  cmp -s "$case_folder/notes.txt" "$case_work/staging/notes.txt" || fail "notes.txt not genuine"
+  # The case release's staging folder last held forged.cab's notes.txt; the first release's holds
+  # the same genuine one.
+  cmp -s "$case_folder/notes.txt" "$work/staging/notes.txt" || fail "notes.txt not genuine"
   cmp -s "$case_folder/bands.ini" "$work/older/bands.ini" || fail "bands.ini changed"
 fi
-echo "ok: installed pass (installation checked: $installs), declined, refused and hostile passes under Wine"
+
+echo "=== patches made by zrelease.exe, one of them changed on the server"
+patch_work=$work/patch-release
+updates=$patch_work/root/127.0.0.1/pub/zarn4update
+mkdir -p "$patch_work/new" "$patch_work/old" "$updates"
+cp "$work"/older/* "$patch_work/old/"
+cp "$work"/staging/{radio.dll,notes.txt,bands.ini} "$patch_work/new/"
+touch -d '2037-01-02 03:04:06' "$patch_work"/new/*  # later than the pass: kept as the cabinet's
+win_zrelease() { run "$build/zrelease.exe" "$@" | tr -d '\r'; }
+public=$(win_zrelease keygen "$(windows_name "$patch_work/key.pem")") || fail "zrelease.exe keygen"
+win_zrelease build --from "$(windows_name "$patch_work/new")" --to "$(windows_name "$updates")" \
+  --register radio.dll --key "$(windows_name "$patch_work/key.pem")" \
+  --base "$(windows_name "$patch_work/old")" >/dev/null || fail "zrelease.exe build --base"
+for patch in radio.dll notes.txt bands.ini; do
+  [[ -f $updates/$patch.patch ]] || fail "no patch for $patch"
+done
+win_zrelease verify "$(windows_name "$updates")" --public "$public" \
+  --base "$(windows_name "$patch_work/old")" >/dev/null || fail "zrelease.exe verify --base"
+printf 'x' | dd of="$updates/bands.ini.patch" bs=1 seek=8 conv=notrunc status=none
+/usr/bin/python3 "$root/tests/e2e/release.py" serve "$patch_work" >"$work/patch-server.out" 2>&1 &
+patch_server=$!
+for _ in $(seq 100); do [[ -f $patch_work/port ]] && break; sleep 0.1; done
+[[ -f $patch_work/port ]] || fail "the patch server did not start: $(cat "$work/patch-server.out")"
+run reg add "$key" /v "Update Server" /t REG_SZ /d "127.0.0.1:$(cat "$patch_work/port")" /f \
+  >/dev/null
+run reg add "$key" /v "Update Public Key" /t REG_SZ /d "$public" /f >/dev/null
+patch_folder=$work/Patched
+pass "$patch_folder" yes
+grep -qx 'exit code: 0' <<<"$report" || fail "exit code after the patched pass"
+log=$patch_folder/User/zarn4updatelog.txt
+for line in "Patch for bands.ini failed (download failed); downloading its cabinet" \
+  "1/3  Download bands.ini.cab (bands.ini) OK" "2/3  Download notes.txt.patch (notes.txt) OK" \
+  "3/3  Download radio.dll.patch (radio.dll) OK" "Replaced notes.txt" "Replaced bands.ini"; do
+  grep -qxF "$line" < <(tr -d '\r' <"$log") || fail "log line missing: $line"
+done
+if [[ $installs == yes ]]; then
+  for file in radio.dll notes.txt bands.ini; do
+    cmp -s "$patch_folder/$file" "$patch_work/new/$file" || fail "$file was not installed"
+  done
+  [[ $(stat -c %Y "$patch_folder/notes.txt") == $(stat -c %Y "$patch_folder/bands.ini") ]] ||
+    fail "the patched notes.txt has other times than bands.ini from its cabinet"
+fi
+echo "ok: installed pass (installation checked: $installs), declined, refused, hostile and patched passes under Wine"
