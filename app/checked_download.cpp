@@ -111,9 +111,15 @@ void DownloadContinued(TFtpClient& ftp, const std::string& remote_name,
       ftp.GetContinued(remote_name, partial.path, size, static_cast<std::int64_t>(limit));
     }
   } catch (const ENetLimitExceeded&) {
-    // A server that sends more than the file may hold is not a link that dropped.
+    // A server that sends more than the file may hold is not a link that dropped: its bytes are
+    // no progress and not worth the room they take.
     measure();
     partial.progressed = false;
+    platform::DeleteFile(partial.path);
+    throw;
+  } catch (const EWriteError&) {
+    // The volume is full: the partial cannot grow, and the room it takes is better given back.
+    platform::DeleteFile(partial.path);
     throw;
   } catch (...) {
     measure();

@@ -61,7 +61,9 @@ inline constexpr std::uint64_t kProgressBytes = 64 * 1024;
 // through TFtpClient::GetContinued ("SIZE" other than a listed size fails the attempt), one
 // starting with none downloads as DownloadChecked does. A failed attempt leaves its bytes there
 // for the next one and says in partial.progressed whether it made progress; only a file of the
-// full size whose digest is wrong is deleted, as nothing tells which of its bytes are wrong. The
+// full size whose digest is wrong is deleted, as nothing tells which of its bytes are wrong, and
+// one that could not be written (a full volume) or that the server tried to take beyond the
+// limit (no progress either). The
 // file that passes the checks is renamed to final_path and no longer at partial.path.
 void DownloadContinued(TFtpClient& ftp, const std::string& remote_name,
                        const std::string& work_folder, const std::string& final_path,
