@@ -41,6 +41,34 @@ void DownloadChecked(TFtpClient& ftp, const std::string& remote_name,
                      const std::string& work_folder, const std::string& final_path,
                      const DownloadChecks& checks);
 
+// A download carried over several attempts. The bytes an attempt received stay at path (a
+// temporary name in the work folder, or an entry of the download cache; never the final name)
+// and the next attempt continues them.
+struct PartialDownload {
+  // Empty until the first attempt picks a fresh temporary name in the work folder.
+  std::string path;
+  // The largest size the partial has had (measured at the first attempt, then after each one).
+  std::uint64_t most = 0;
+  bool measured = false;
+  // Whether the last attempt took the partial at least kProgressBytes beyond that size.
+  bool progressed = false;
+};
+
+// An attempt that adds this much to its partial made progress, whether it completed or not.
+inline constexpr std::uint64_t kProgressBytes = 64 * 1024;
+
+// DownloadChecked over attempts: an attempt starting with bytes at partial.path continues them
+// through TFtpClient::GetContinued ("SIZE" other than a listed size fails the attempt), one
+// starting with none downloads as DownloadChecked does. A failed attempt leaves its bytes there
+// for the next one and says in partial.progressed whether it made progress; only a file of the
+// full size whose digest is wrong is deleted, as nothing tells which of its bytes are wrong, and
+// one that could not be written (a full volume) or that the server tried to take beyond the
+// limit (no progress either). The
+// file that passes the checks is renamed to final_path and no longer at partial.path.
+void DownloadContinued(TFtpClient& ftp, const std::string& remote_name,
+                       const std::string& work_folder, const std::string& final_path,
+                       const DownloadChecks& checks, PartialDownload& partial);
+
 // A path in folder (which ends in the delimiter) that nothing there has yet and that differs from
 // avoid (letter case ignored): folder + stem + a number + suffix. Used for downloads in progress
 // and for each cabinet's extraction folder, so that no name the server chose can meet them.

@@ -2,10 +2,13 @@
 // register, upload the report, and clean up whatever happened on the way.
 #include <algorithm>
 #include <exception>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/checked_download.h"
+#include "app/download_cache.h"
 #include "app/main_form.h"
 #include "app/manifest_names.h"
 #include "app/release_metadata.h"
@@ -62,6 +65,25 @@ class ECabinetUntrusted : public Exception {
 
 // The signature is one P-256 signature; anything longer is no signature.
 constexpr std::uint64_t kMaxSignatureBytes = 64;
+
+// The digests of the cabinets the manifest lists, with their sizes where listed: the partials
+// the download cache keeps.
+std::map<std::string, std::optional<std::uint64_t>> ListedPartials(const UpdateManifest& manifest) {
+  std::map<std::string, std::optional<std::uint64_t>> listed;
+  for (const std::string& cab_name : manifest.ReadSectionKeys(kManifestHashes)) {
+    const auto key = CacheKeyOfDigest(manifest.ReadString(kManifestHashes, cab_name));
+    if (!key) continue;
+    const std::string size = manifest.ReadString(kManifestSizes, cab_name);
+    std::optional<std::uint64_t> listed_size;
+    if (size != kManifestDefault) listed_size = ParseListedSize(size).value_or(0);
+    // A digest listed twice keeps the smaller size.
+    const auto [at, added] = listed.emplace(*key, listed_size);
+    if (!added && listed_size && (!at->second || *listed_size < *at->second)) {
+      at->second = listed_size;
+    }
+  }
+  return listed;
+}
 
 }  // namespace
 
@@ -245,13 +267,19 @@ void TfrmZarnUpdate::ListUpdateFolder(std::vector<std::string>& names) {
 }
 
 // Downloads each entry's cabinet, trying one entry again after a failure until five attempts in
-// a row have failed; a file whose cabinet is missing or given up is marked as dropped.
+// a row have failed; a file whose cabinet is missing or given up is marked as dropped. Each
+// attempt continues the bytes the entry's earlier attempts received, and an attempt that made
+// progress (kProgressBytes more than the partial ever held) is logged but not counted: a large
+// cabinet over a link that drops often completes, one that never moves is given up as before.
+// Partials of cabinets with a listed digest live in the download cache, for a later pass.
 void TfrmZarnUpdate::DownloadCabs(RunState& run) {
   std::vector<std::string>& list = run.download_list;
   pbar.SetRange(0, static_cast<int>(list.size()));
   pbar.SetPosition(1);
   ShowStatus(list.size() < 2 ? std::string("Downloading 1 CAB File...")
                              : "Downloading " + std::to_string(list.size()) + " CAB Files...");
+  DownloadCache cache(session_.program_folder + "temp_update_cache" + platform::PathDelimiter());
+  cache.Prepare(ListedPartials(run.manifest));
   std::size_t index = 0;
   int failures = 0;
   std::string cab_name;
@@ -259,7 +287,18 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
   // A patch is tried once per entry, before its cabinet's first attempt.
   std::size_t patch_tried = list.size();
   patched_files_.clear();
+  PartialDownload partial;
+  std::size_t partial_index = 0;
   while (index < list.size()) {
+    if (partial_index != index) {
+      // The work folder's partial of an entry done with goes now; a cache entry stays.
+      if (!partial.path.empty() && partial.path.starts_with(session_.work_folder)) {
+        platform::DeleteFile(partial.path);
+      }
+      partial = {};
+      partial_index = index;
+    }
+    partial.progressed = false;
     try {
       progress = std::to_string(index + 1) + "/" + std::to_string(list.size()) + " ";
       PumpMessagesFor(kPauseBeforeDownloadMs);
@@ -277,8 +316,10 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
                                   list[index], progress);
         }
         if (!patched) {
-          DownloadChecked(ftp, cab_name, session_.work_folder, session_.work_folder + cab_name,
-                          CabinetChecks(run, cab_name));
+          const DownloadChecks checks = CabinetChecks(run, cab_name);
+          if (partial.path.empty()) partial.path = cache.PartialPath(checks.digest);
+          DownloadContinued(ftp, cab_name, session_.work_folder, session_.work_folder + cab_name,
+                            checks, partial);
           ShowStatus(progress + " Download " + cab_name + " (" + list[index] + ")" + " OK");
         }
       }
@@ -295,7 +336,7 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
       } catch (...) {
         resync_failure = std::current_exception();
       }
-      ++failures;
+      if (!partial.progressed) ++failures;
       ShowStatus(progress + " Download " + cab_name + " Failure # (" + std::to_string(failures) +
                  ")");
       if (!resync_failure) {
@@ -312,6 +353,10 @@ void TfrmZarnUpdate::DownloadCabs(RunState& run) {
       }
     }
   }
+  if (!partial.path.empty() && partial.path.starts_with(session_.work_folder)) {
+    platform::DeleteFile(partial.path);
+  }
+  cache.RemoveWhenEmpty();
 }
 
 // What the release says of a cabinet: its digest (with a key it must have one) and its size,
@@ -354,7 +399,8 @@ std::string_view TfrmZarnUpdate::ManifestTrusted(RunState& run) {
   } catch (const ENetLimitExceeded&) {
     return bad_signature;  // longer than a signature: no signature
   } catch (const EDownloadRefused&) {
-    return bad_signature;  // no room for it on the work folder's volume, or it could not take its name
+    return bad_signature;  // no room for it on the work folder's volume, or it could not take its
+                           // name
   }
   if (!key.key || !ManifestSignatureValid(*key.key, run.manifest.Path(), signature_path)) {
     return bad_signature;

@@ -194,8 +194,9 @@ TFtpClient::ContinuedGet TFtpClient::GetContinued(const std::string& remote_name
     SkipPendingReplies();
     whole_again = true;
   } catch (const ENetProtocolReplyError&) {
-    // A transfer refused after a restart (an offset the server will not take) is tried whole.
-    if (!restarted) throw;
+    // A transfer refused after a restart (an offset the server will not take) is tried whole;
+    // one that broke off after bytes came keeps them for the next try.
+    if (!restarted || sink.Received() > 0) throw;
     whole_again = true;
   }
   if (whole_again) {
@@ -304,7 +305,16 @@ void TFtpClient::Transfer(const std::string& command, TStream& stream, Direction
       throw;
     }
   }
-  if (ReadReply({225, 226, 250, 426}) == 426) ReadReply({226});
+  if (ReadReply({225, 226, 250, 426}) == 426) {
+    // Some servers confirm a transfer they reported broken with a 226 at once; most send nothing
+    // more after a dropped data connection, and waiting for their silence to time out would
+    // close the control connection, which the next try needs. A late 226 is read as a stale reply.
+    const std::string text = ReplyText;
+    if (ReceiveBuffer().empty() && ReadFromSocket(false, kReplyAfter426Ms, nullptr, 0, true) == 0) {
+      throw ENetProtocolReplyError(426, text);
+    }
+    ReadReply({226});
+  }
 }
 
 }  // namespace zarn

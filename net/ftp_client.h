@@ -97,6 +97,8 @@ class TFtpClient : public TTcpClient {
     int port = 0;
   };
   enum class Direction { kReceive, kSend };
+  // How long a transfer's 426 may wait for the 226 that some servers send after it.
+  static constexpr int kReplyAfter426Ms = 2000;
 
   void Login();
   void SendTypeCommand();

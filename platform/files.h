@@ -25,6 +25,11 @@ bool RegularFileExists(std::string_view path);
 bool DirectoryExists(std::string_view path);
 // Creates one folder level; false when it cannot (the parent missing included).
 bool CreateFolder(std::string_view path);
+// Makes sure a folder of the program's own stands at path: creates it (on POSIX readable and
+// writable by its owner only), or takes an existing folder (on POSIX made owner-only again). False
+// when it cannot, and when something else stands there: a file, or a link (on Windows any reparse
+// point) whatever it leads to.
+bool EnsurePrivateFolder(std::string_view path);
 bool RemoveFolder(std::string_view path);
 // Deletes a file; a read-only file is refused, as on Windows, on both back ends.
 bool DeleteFile(std::string_view path);

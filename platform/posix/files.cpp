@@ -64,6 +64,14 @@ bool CreateFolder(std::string_view path) {
   return ::mkdir(WithoutTrailingDelimiter(path).c_str(), 0777) == 0;
 }
 
+bool EnsurePrivateFolder(std::string_view path) {
+  const std::string p = WithoutTrailingDelimiter(path);
+  if (::mkdir(p.c_str(), 0700) == 0) return true;
+  struct stat info {};
+  if (errno != EEXIST || ::lstat(p.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  return info.st_uid == ::geteuid() && ::chmod(p.c_str(), 0700) == 0;
+}
+
 bool RemoveFolder(std::string_view path) {
   return ::rmdir(WithoutTrailingDelimiter(path).c_str()) == 0;
 }

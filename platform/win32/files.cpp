@@ -76,6 +76,14 @@ bool CreateFolder(std::string_view path) {
   return CreateDirectoryA(std::string(path).c_str(), nullptr) != FALSE;
 }
 
+bool EnsurePrivateFolder(std::string_view path) {
+  const std::string p(path);
+  if (CreateDirectoryA(p.c_str(), nullptr) != FALSE) return true;
+  const DWORD attributes = GetFileAttributesA(p.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+         (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 bool RemoveFolder(std::string_view path) {
   return RemoveDirectoryA(std::string(path).c_str()) != FALSE;
 }

@@ -11,6 +11,8 @@ import hashlib
 import json
 import signal
 import os
+import pwd
+import shutil
 import subprocess
 import sys
 import time
@@ -108,11 +110,18 @@ class Release:
 
 # A hostile server: for the files a script names, the n-th RETR follows the script's n-th action
 # (the last one repeats): "genuine" sends the file, "file:NAME" sends the bytes of NAME in the
-# server's root folder in its place, "endless" sends bytes until the client stops reading (capped at 8 GiB).
+# server's root folder in its place, "endless" sends bytes until the client stops reading (capped
+# at 8 GiB). Actions joined by "+" add: "cut:N" drops the data connection (426) after N bytes of
+# this RETR, "norest" answers REST but sends from byte 0. The script's key "rate" throttles every
+# data connection to that many bytes a second. The bytes sent of each scripted file add up in
+# the file "sent.json" beside the script.
 SCRIPTED_HANDLER = r'''
 import json
+from pyftpdlib.handlers import ThrottledDTPHandler
 script = json.load(open(sys.argv[4]))
+sent_path = os.path.join(os.path.dirname(sys.argv[4]), "sent.json")
 retrieved = {}
+sent = {}
 
 
 class Endless:
@@ -128,32 +137,106 @@ class Endless:
         return self.piece
 
 
+class Cut(Exception):
+    """Raised by a producer: the data connection drops with a 426."""
+
+
+class Counted:
+    """The file's bytes from offset on, counted in sent.json, up to an optional cut."""
+
+    def __init__(self, fd, name, offset, budget):
+        self.fd, self.name, self.budget = fd, name, budget
+        fd.seek(offset)
+
+    def more(self):
+        if self.budget is not None and self.budget <= 0:
+            raise Cut()
+        size = 65536 if self.budget is None else min(65536, self.budget)
+        data = self.fd.read(size)
+        if self.budget is not None:
+            self.budget -= len(data)
+        sent[self.name] = sent.get(self.name, 0) + len(data)
+        with open(sent_path + ".tmp", "w") as f:
+            json.dump(sent, f)
+        os.replace(sent_path + ".tmp", sent_path)
+        return data
+
+
 class Scripted(Handler):
+    use_sendfile = False  # every scripted byte goes through Counted
+
     def ftp_RETR(self, file):
-        actions = script.get(os.path.basename(file))
+        name = os.path.basename(file)
+        actions = script.get(name)
         if not actions:
             return FTPHandler.ftp_RETR(self, file)
-        count = retrieved.get(os.path.basename(file), 0)
-        retrieved[os.path.basename(file)] = count + 1
-        action = actions[min(count, len(actions) - 1)]
-        if action == "endless":
-            self.push_dtp_data(Endless(), isproducer=True, cmd="RETR")
-            return file
-        if action.startswith("file:"):
-            file = os.path.join(root, action[5:])
-        return FTPHandler.ftp_RETR(self, file)
+        count = retrieved.get(name, 0)
+        retrieved[name] = count + 1
+        offset, self._restart_position = self._restart_position, 0
+        budget = None
+        for action in actions[min(count, len(actions) - 1)].split("+"):
+            if action == "endless":
+                self.push_dtp_data(Endless(), isproducer=True, cmd="RETR")
+                return file
+            if action.startswith("file:"):
+                file = os.path.join(root, action[5:])
+            elif action.startswith("cut:"):
+                budget = int(action[4:])
+            elif action == "norest":
+                offset = 0
+        if offset > os.path.getsize(file):
+            self.respond("554 REST position past the end.")
+            return
+        fd = open(file, "rb")
+        self.push_dtp_data(Counted(fd, name, offset, budget), isproducer=True, file=fd, cmd="RETR")
+        return file
 
 
 Handler = Scripted
+if script.get("rate"):
+    ThrottledDTPHandler.write_limit = script["rate"]
+    Handler.dtp_handler = ThrottledDTPHandler
+'''
+
+
+# Stock pyftpdlib: its own handler, throttled by its own ThrottledDTPHandler when a rate is set.
+STOCK_PYFTPDLIB = r'''
+import sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+from pyftpdlib.servers import FTPServer
+
+root, incoming, port, rate = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4])
+authorizer = DummyAuthorizer()
+authorizer.add_anonymous(root, perm="elr")
+authorizer.override_perm("anonymous", incoming, perm="elrw")
+FTPHandler.authorizer = authorizer
+FTPHandler.masquerade_address = "127.0.0.1"
+if rate:
+    ThrottledDTPHandler.write_limit = rate
+    FTPHandler.dtp_handler = ThrottledDTPHandler
+FTPServer(("127.0.0.1", port), FTPHandler).serve_forever()
 '''
 
 
 @contextlib.contextmanager
-def serving(release, work, script=None):
+def serving(release, work, script=None, kind=None, rate=0):
     """Serves the release with pyftpdlib, or with the scripted server when a script (file name ->
-    list of actions) is given; yields the port."""
+    list of actions) is given, or with stock pyftpdlib or vsftpd (kind), throttled to rate bytes
+    a second when one is given; yields the port."""
     port = ftp_interop.free_port()
-    if script:
+    if kind == "vsftpd":
+        config = ["anon_max_rate=%d" % rate] if rate else []
+        config += ["xferlog_enable=YES", "xferlog_std_format=NO", "log_ftp_protocol=YES"]
+        server = ftp_interop.start_vsftpd(release.root, release.incoming, port, work, config)
+        if server is None:
+            raise ServerUnavailable("vsftpd cannot run here (it needs root)")
+    elif kind == "pure-ftpd":
+        server = start_pure_ftpd(release, work, port, rate)
+    elif kind == "pyftpdlib":
+        server = ftp_interop.start_pyftpdlib(release.root, release.incoming, port, work,
+                                             STOCK_PYFTPDLIB, [str(rate)])
+    elif script:
         script_path = os.path.join(work, "script.json")
         with open(script_path, "w") as f:
             json.dump(script, f)
@@ -164,7 +247,7 @@ def serving(release, work, script=None):
         server = ftp_interop.start_pyftpdlib(release.root, release.incoming, port, work)
     try:
         if not ftp_interop.wait_listening(port, server):
-            raise RuntimeError("pyftpdlib did not start: " +
+            raise RuntimeError("the FTP server did not start: " +
                                open(os.path.join(work, "server.log")).read())
         yield port
     finally:
@@ -174,6 +257,38 @@ def serving(release, work, script=None):
         except subprocess.TimeoutExpired:
             server.kill()
             server.wait()
+
+
+class ServerUnavailable(RuntimeError):
+    """A real server a row asks for cannot run on this machine."""
+
+
+PURE_FTPD = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "build", "deps",
+                         "pure-ftpd", "usr", "sbin", "pure-ftpd")
+
+
+def start_pure_ftpd(release, work, port, rate):
+    """Pure-FTPd as scripts/install-deps unpacked it, anonymous only, on 127.0.0.1. Its anonymous
+    root is the ftp user's home: a mount namespace of its own binds the release there, which
+    nothing outside it sees (root only)."""
+    if not os.access(PURE_FTPD, os.X_OK) or os.geteuid() != 0 or not shutil.which("unshare"):
+        raise ServerUnavailable("pure-ftpd cannot run here (scripts/install-deps unpacks it; it needs "
+                           "root for its namespace)")
+    home = pwd.getpwnam("ftp").pw_dir
+    command = ("mount --make-rprivate / && mount --bind \"$1\" \"$2\" && shift 2 && "
+               "exec \"$@\"")
+    options = ["-S", "127.0.0.1,%d" % port, "-e", "-P", "127.0.0.1", "-f", "none"]
+    if rate:
+        options += ["-t", str(max(rate // 1024, 1))]
+    log = open(os.path.join(work, "server.log"), "w")
+    return subprocess.Popen(["unshare", "--mount", "sh", "-c", command, "sh", release.root, home,
+                             PURE_FTPD] + options, stdout=log, stderr=subprocess.STDOUT)
+
+
+def sent_bytes(work, name):
+    """The bytes of name the scripted server has sent (sent.json), 0 before any."""
+    path = os.path.join(work, "sent.json")
+    return json.load(open(path)).get(name, 0) if os.path.exists(path) else 0
 
 
 def make_key(path):
@@ -252,6 +367,20 @@ def sample_case_release(work, fixtures):
     return release, older, {"TEXTS.CAB": ["file:forged.cab"]}
 
 
+def resume_release(work):
+    """A release of one 1 MiB file, big.bin, alone in big.cab (listed with its digest and size),
+    and a server script that cuts every RETR of it after 256 KiB. Returns the release and the
+    script; the file's bytes are in work/big.bin."""
+    release = Release(work)
+    data = os.urandom(1 << 20)
+    with open(os.path.join(work, "big.bin"), "wb") as f:
+        f.write(data)
+    release.add_cab("big.cab", {"big.bin": data})
+    release.write_manifest(300, [("big.bin", "1")], [("big.bin", "big.cab")])
+    release.add_hashes()
+    return release, {"big.cab": ["cut:262144"]}
+
+
 def serve_forever(release, work, script=None):
     """Serves until terminated; the port goes to work/port once the server listens."""
     with serving(release, work, script) as port:
@@ -271,8 +400,14 @@ if __name__ == "__main__":
     if sys.argv[1] == "serve":
         serve_forever(Release(sys.argv[2]), sys.argv[2])
         sys.exit(0)
-    work_folder, fixture_folder = sys.argv[2], sys.argv[3]
+    work_folder = sys.argv[2]
+    fixture_folder = sys.argv[3] if len(sys.argv) > 3 else None
     server_script = None
+    # release.py resume WORK: resume_release, served by its cutting server.
+    if sys.argv[1] == "resume":
+        sample, server_script = resume_release(work_folder)
+        serve_forever(sample, work_folder, server_script)
+        sys.exit(0)
     if sys.argv[1] == "case":
         sample, older_copies, server_script = sample_case_release(work_folder, fixture_folder)
     elif len(sys.argv) > 4:

@@ -102,7 +102,7 @@ def start_pyftpdlib(root, incoming, port, work, code=PYFTPDLIB_SERVER, extra=())
                             stdout=log, stderr=subprocess.STDOUT)
 
 
-def start_vsftpd(root, incoming, port, work):
+def start_vsftpd(root, incoming, port, work, extra_config=()):
     vsftpd = shutil.which("vsftpd") or "/usr/sbin/vsftpd"
     if not os.path.exists(vsftpd) or os.geteuid() != 0:
         return None  # vsftpd drops privileges to its ftp user and needs root for that
@@ -120,7 +120,7 @@ def start_vsftpd(root, incoming, port, work):
             "secure_chroot_dir=" + empty,
             "seccomp_sandbox=NO", "isolate=NO", "isolate_network=NO",
             "xferlog_enable=NO", "vsftpd_log_file=" + os.path.join(work, "vsftpd.log"),
-            "",
+            *extra_config, "",
         ]))
     log = open(os.path.join(work, "server.log"), "w")
     return subprocess.Popen([vsftpd, config], stdout=log, stderr=subprocess.STDOUT)
